@@ -1,0 +1,45 @@
+// korvalt: print a greeting and list the arguments.
+//
+// Standard output gets "Korvalt ..." and, when there are arguments, an empty
+// line and the heading "Arguments:" with no line end.  Standard error gets
+// one entry per argument, "N: ARG", run together with no separator.  Exit
+// status is 0, or 1 when a write to either stream failed.
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+int main(int argc, char *argv[])
+{
+    // iostreams keep no error number, so take errno the moment std::cout is
+    // first seen to have failed: that is the error the diagnostic names.
+    int stdout_errno = 0;
+    const auto note_stdout_errno = [&stdout_errno] {
+        if (!std::cout && stdout_errno == 0)
+            stdout_errno = errno != 0 ? errno : EIO;
+    };
+
+    std::cout << "Korvalt ..." << std::endl;
+    note_stdout_errno();
+
+    if (argc > 1) {
+        std::cout << std::endl << "Arguments:";
+        note_stdout_errno();
+        // The first entry flushes the heading through the tie of std::cerr
+        // to std::cout, so the heading's write may fail only here.
+        for (int i = 1; i < argc; ++i)
+            std::cerr << i << ": " << argv[i];
+        note_stdout_errno();
+    }
+
+    std::cout.flush();
+    note_stdout_errno();
+
+    if (!std::cout) {
+        if (argc > 1)
+            std::cerr << '\n';
+        std::cerr << "korvalt: write error: " << std::strerror(stdout_errno) << '\n';
+    }
+    return std::cout && std::cerr ? EXIT_SUCCESS : EXIT_FAILURE;
+}

@@ -1,0 +1,474 @@
+// Process-level tests: each case starts the built korvalt with an exact
+// argument vector and compares the bytes on each stream and how it ended.
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace {
+
+const std::string greeting = "Korvalt ...\n";
+const std::string greeting_and_heading = "Korvalt ...\n\nArguments:";
+
+[[noreturn]] void fail_system(const char *what)
+{
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Owns one file descriptor.
+class Fd {
+  public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    Fd(Fd &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd &operator=(Fd &&other) noexcept
+    {
+        reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
+    ~Fd() { reset(); }
+
+    int get() const { return fd_; }
+    void reset(int fd = -1)
+    {
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = fd;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+// Every descriptor made here is close-on-exec and above 2, so that it can
+// never be mistaken for one of the child's standard streams.
+Fd above_stdio(int fd)
+{
+    if (fd < 0)
+        fail_system("open");
+    Fd owned(fd);
+    if (fd > 2)
+        return owned;
+    const int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    if (moved < 0)
+        fail_system("fcntl");
+    return Fd(moved);
+}
+
+std::pair<Fd, Fd> make_pipe()
+{
+    std::array<int, 2> ends{};
+    if (pipe2(ends.data(), O_CLOEXEC) != 0)
+        fail_system("pipe2");
+    return {above_stdio(ends[0]), above_stdio(ends[1])};
+}
+
+// Where one of the child's output streams goes.
+enum class Sink {
+    Capture,     // a pipe that the test reads
+    Full,        // /dev/full: every write fails with ENOSPC
+    Closed,      // no descriptor at all: EBADF
+    BrokenPipe,  // a pipe whose reader has gone: SIGPIPE or EPIPE
+    WithStdout,  // standard error only: the same pipe as standard output
+};
+
+struct Child {
+    std::vector<std::string> args;  // argv[1] onwards
+    Sink out = Sink::Capture;
+    Sink err = Sink::Capture;
+    bool ignore_sigpipe = false;
+    bool empty_argv = false;
+    std::string argv0 = "korvalt";
+};
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int status = 0;  // as waitpid reports it
+};
+
+// A scratch folder for the sanitizers' logs: a correct run leaves it empty.
+class SanitizerLogs {
+  public:
+    SanitizerLogs()
+    {
+        std::string templ = ::testing::TempDir() + "korvalt-san-XXXXXX";
+        if (mkdtemp(templ.data()) == nullptr)
+            fail_system("mkdtemp");
+        dir_ = templ;
+    }
+    SanitizerLogs(const SanitizerLogs &) = delete;
+    SanitizerLogs &operator=(const SanitizerLogs &) = delete;
+    ~SanitizerLogs()
+    {
+        for (const auto &name : names())
+            unlink((dir_ + "/" + name).c_str());
+        rmdir(dir_.c_str());
+    }
+
+    // A distinct exit code, so that a sanitizer's report never passes for
+    // korvalt's own write-error status.
+    std::vector<std::string> environment() const
+    {
+        return {"ASAN_OPTIONS=exitcode=86:log_path=" + dir_ + "/asan",
+                "UBSAN_OPTIONS=exitcode=86:halt_on_error=1:print_stacktrace=1:log_path=" + dir_ +
+                    "/ubsan"};
+    }
+
+    std::string reports() const
+    {
+        std::string all;
+        for (const auto &name : names()) {
+            std::ifstream log(dir_ + "/" + name);
+            all += name + ":\n";
+            all.append(std::istreambuf_iterator<char>(log), {});
+        }
+        return all;
+    }
+
+  private:
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> found;
+        if (DIR *dir = opendir(dir_.c_str())) {
+            while (const dirent *entry = readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..")
+                    found.push_back(name);
+            }
+            closedir(dir);
+        }
+        return found;
+    }
+
+    std::string dir_;
+};
+
+std::vector<char *> c_strings(std::vector<std::string> &strings)
+{
+    std::vector<char *> pointers;
+    for (auto &s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Reads both pipes until each reaches end of file, whichever fills first.
+void drain(Fd &out, Fd &err, Outcome &run)
+{
+    std::array<pollfd, 2> fds{{{out.get(), POLLIN, 0}, {err.get(), POLLIN, 0}}};
+    std::array<std::string *, 2> into{&run.out, &run.err};
+    int open_count = 0;
+    for (const auto &p : fds)
+        open_count += p.fd >= 0 ? 1 : 0;
+    while (open_count > 0) {
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            fail_system("poll");
+        }
+        for (std::size_t k = 0; k < fds.size(); ++k) {
+            if (fds[k].fd < 0 || fds[k].revents == 0)
+                continue;
+            std::array<char, 65536> buffer{};
+            const ssize_t n = read(fds[k].fd, buffer.data(), buffer.size());
+            if (n > 0) {
+                into[k]->append(buffer.data(), static_cast<std::size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                fds[k].fd = -1;
+                --open_count;
+            }
+        }
+    }
+}
+
+// Starts korvalt as described, collects what it writes and how it ended.
+Outcome run_korvalt(const Child &child)
+{
+    SanitizerLogs logs;
+    std::vector<std::string> argv_strings;
+    if (!child.empty_argv) {
+        argv_strings.push_back(child.argv0);
+        argv_strings.insert(argv_strings.end(), child.args.begin(), child.args.end());
+    }
+    std::vector<std::string> env_strings = logs.environment();
+    const std::vector<char *> argv = c_strings(argv_strings);
+    const std::vector<char *> envp = c_strings(env_strings);
+
+    const Fd null_in = above_stdio(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    const Fd full = above_stdio(open("/dev/full", O_WRONLY | O_CLOEXEC));
+    auto [out_read, out_write] = make_pipe();
+    auto [err_read, err_write] = make_pipe();
+    auto [broken_read, broken_write] = make_pipe();
+    broken_read.reset();
+    if (child.err == Sink::WithStdout)
+        err_read.reset();
+
+    // Only async-signal-safe calls between fork and execve.
+    const auto child_fd = [&](Sink sink, const Fd &own_pipe) {
+        switch (sink) {
+        case Sink::Capture:
+            return own_pipe.get();
+        case Sink::Full:
+            return full.get();
+        case Sink::BrokenPipe:
+            return broken_write.get();
+        case Sink::WithStdout:
+            return out_write.get();
+        case Sink::Closed:
+            break;
+        }
+        return -1;
+    };
+    const int out_fd = child_fd(child.out, out_write);
+    const int err_fd = child_fd(child.err, err_write);
+
+    const pid_t pid = fork();
+    if (pid < 0)
+        fail_system("fork");
+    if (pid == 0) {
+        struct sigaction action {};
+        action.sa_handler = child.ignore_sigpipe ? SIG_IGN : SIG_DFL;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGPIPE, &action, nullptr);
+        dup2(null_in.get(), STDIN_FILENO);
+        if (out_fd >= 0)
+            dup2(out_fd, STDOUT_FILENO);
+        else
+            close(STDOUT_FILENO);
+        if (err_fd >= 0)
+            dup2(err_fd, STDERR_FILENO);
+        else
+            close(STDERR_FILENO);
+        execve(KORVALT_PATH, argv.data(), envp.data());
+        _exit(127);
+    }
+
+    out_write.reset();
+    err_write.reset();
+    broken_write.reset();
+    if (child.out != Sink::Capture)
+        out_read.reset();
+    if (child.err != Sink::Capture)
+        err_read.reset();
+
+    Outcome result;
+    drain(out_read, err_read, result);
+    while (waitpid(pid, &result.status, 0) < 0) {
+        if (errno != EINTR)
+            fail_system("waitpid");
+    }
+    const std::string reports = logs.reports();
+    EXPECT_EQ(reports, "") << "sanitizer report";
+    return result;
+}
+
+std::string exited(int code) { return "exit status " + std::to_string(code); }
+
+std::string killed_by(int signal)
+{
+    return "killed by signal " + std::to_string(signal) + " (" + strsignal(signal) + ")";
+}
+
+std::string how_it_ended(int status)
+{
+    if (WIFEXITED(status))
+        return exited(WEXITSTATUS(status));
+    if (WIFSIGNALED(status))
+        return killed_by(WTERMSIG(status));
+    return "wait status " + std::to_string(status);
+}
+
+// Shows control and non-ASCII bytes in failure messages.
+std::string visible(const std::string &bytes)
+{
+    std::ostringstream shown;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\n')
+            shown << "\\n";
+        else if (byte < 0x20 || byte >= 0x7f)
+            shown << "\\x" << std::hex << static_cast<int>(byte) << std::dec;
+        else
+            shown << c;
+    }
+    return shown.str();
+}
+
+struct ListingCase {
+    const char *name;
+    std::vector<std::string> args;
+    std::string err;
+};
+
+TEST(Korvalt, ListsArgumentsOnStandardError)
+{
+    const std::vector<ListingCase> cases = {
+        {"no arguments", {}, ""},
+        {"one", {"alpha"}, "1: alpha"},
+        {"several", {"alpha", "beta"}, "1: alpha2: beta"},
+        {"empty arguments", {"", "x", ""}, "1: 2: x3: "},
+        {"blanks, line feeds, colons",
+         {" lead", "two words", "line\nfeed\n", "key: value", ":"},
+         "1:  lead2: two words3: line\nfeed\n4: key: value5: :"},
+        {"non-ASCII and invalid UTF-8",
+         {"gr\xc3\xbc\xc3\x9f" "e", "\xff\xfe", "\xc3", "\t\r\x01"},
+         "1: gr\xc3\xbc\xc3\x9f" "e2: \xff\xfe" "3: \xc3" "4: \t\r\x01"},
+        {"option-like", {"--help", "-v", "--", "-", "--version"},
+         "1: --help2: -v3: --4: -5: --version"},
+        {"two-digit indices",
+         {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"},
+         "1: a2: b3: c4: d5: e6: f7: g8: h9: i10: j11: k12: l"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Child child;
+        child.args = c.args;
+        child.argv0 = "/path/to/program-name-zero";
+        const Outcome r = run_korvalt(child);
+        EXPECT_EQ(visible(r.out), visible(c.args.empty() ? greeting : greeting_and_heading));
+        EXPECT_EQ(visible(r.err), visible(c.err));
+        EXPECT_EQ(how_it_ended(r.status), exited(0));
+    }
+}
+
+TEST(Korvalt, ThreeDigitIndicesHaveNoPaddingOrGrouping)
+{
+    Child child;
+    child.args.assign(1000, "x");
+    const Outcome r = run_korvalt(child);
+    EXPECT_EQ(r.err.substr(0, 6), "1: x2:");
+    EXPECT_NE(r.err.find("x9: x10: x"), std::string::npos);
+    EXPECT_NE(r.err.find("x99: x100: x101: x"), std::string::npos);
+    const std::string tail = "x999: x1000: x";
+    ASSERT_GE(r.err.size(), tail.size());
+    EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail);
+    EXPECT_EQ(how_it_ended(r.status), exited(0));
+}
+
+// Linux passes an empty program name for an empty argument vector, so this
+// shows that such a start behaves like a run without arguments.
+TEST(Korvalt, EmptyArgumentVectorPrintsOnlyTheGreeting)
+{
+    Child child;
+    child.empty_argv = true;
+    const Outcome r = run_korvalt(child);
+    EXPECT_EQ(r.out, greeting);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(how_it_ended(r.status), exited(0));
+}
+
+TEST(Korvalt, HeadingPrecedesEntriesInASharedPipe)
+{
+    Child child;
+    child.args = {"alpha", "beta"};
+    child.err = Sink::WithStdout;
+    const Outcome r = run_korvalt(child);
+    EXPECT_EQ(visible(r.out), visible("Korvalt ...\n\nArguments:1: alpha2: beta"));
+    EXPECT_EQ(how_it_ended(r.status), exited(0));
+}
+
+struct FaultCase {
+    const char *name;
+    Child child;
+    std::optional<std::string> out;  // checked where standard output is captured
+    std::optional<std::string> err;  // likewise for standard error
+    std::string ended;
+};
+
+TEST(Korvalt, ReportsWriteErrors)
+{
+    const std::string enospc = "korvalt: write error: No space left on device\n";
+    const std::string ebadf = "korvalt: write error: Bad file descriptor\n";
+    const std::string epipe = "korvalt: write error: Broken pipe\n";
+    const std::vector<std::string> ab = {"a", "b"};
+    const std::vector<FaultCase> cases = {
+        {"stdout full, no arguments", {{}, Sink::Full}, {}, enospc, exited(1)},
+        {"stdout full, arguments", {ab, Sink::Full}, {}, "1: a2: b\n" + enospc, exited(1)},
+        {"stdout full, last argument ends in a line feed",
+         {{"a\n"}, Sink::Full},
+         {},
+         "1: a\n\n" + enospc,
+         exited(1)},
+        {"stderr full, no arguments", {{}, Sink::Capture, Sink::Full}, greeting, {}, exited(0)},
+        {"stderr full, arguments",
+         {ab, Sink::Capture, Sink::Full},
+         greeting_and_heading,
+         {},
+         exited(1)},
+        {"stdout closed, no arguments", {{}, Sink::Closed}, {}, ebadf, exited(1)},
+        {"stdout closed, arguments", {ab, Sink::Closed}, {}, "1: a2: b\n" + ebadf, exited(1)},
+        {"stderr closed, no arguments", {{}, Sink::Capture, Sink::Closed}, greeting, {}, exited(0)},
+        {"stderr closed, arguments",
+         {ab, Sink::Capture, Sink::Closed},
+         greeting_and_heading,
+         {},
+         exited(1)},
+        {"both closed, no arguments", {{}, Sink::Closed, Sink::Closed}, {}, {}, exited(1)},
+        {"both closed, arguments", {ab, Sink::Closed, Sink::Closed}, {}, {}, exited(1)},
+        {"both full, arguments", {ab, Sink::Full, Sink::Full}, {}, {}, exited(1)},
+        {"stdout broken pipe, SIGPIPE ignored, no arguments",
+         {{}, Sink::BrokenPipe, Sink::Capture, true},
+         {},
+         epipe,
+         exited(1)},
+        {"stdout broken pipe, SIGPIPE ignored, arguments",
+         {ab, Sink::BrokenPipe, Sink::Capture, true},
+         {},
+         "1: a2: b\n" + epipe,
+         exited(1)},
+        {"stdout broken pipe, SIGPIPE default",
+         {ab, Sink::BrokenPipe, Sink::Capture, false},
+         {},
+         "",
+         killed_by(SIGPIPE)},
+        {"stderr broken pipe, SIGPIPE ignored",
+         {ab, Sink::Capture, Sink::BrokenPipe, true},
+         greeting_and_heading,
+         {},
+         exited(1)},
+        {"stderr broken pipe, SIGPIPE default",
+         {ab, Sink::Capture, Sink::BrokenPipe, false},
+         greeting_and_heading,
+         {},
+         killed_by(SIGPIPE)},
+        {"stderr broken pipe, SIGPIPE default, no arguments",
+         {{}, Sink::Capture, Sink::BrokenPipe, false},
+         greeting,
+         {},
+         exited(0)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome r = run_korvalt(c.child);
+        if (c.out) {
+            EXPECT_EQ(visible(r.out), visible(*c.out));
+        }
+        if (c.err) {
+            EXPECT_EQ(visible(r.err), visible(*c.err));
+        }
+        EXPECT_EQ(how_it_ended(r.status), c.ended);
+    }
+}
+
+}  // namespace
