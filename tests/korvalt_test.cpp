@@ -99,6 +99,9 @@ struct Child {
     bool ignore_sigpipe = false;
     bool empty_argv = false;
     std::string argv0 = "korvalt";
+    // When set, korvalt runs under strace, and this write call (counting
+    // from 1) fails with ENOSPC: a fault in the middle of a run.
+    int failing_write = 0;
 };
 
 struct Outcome {
@@ -206,11 +209,18 @@ void drain(Fd &out, Fd &err, Outcome &run)
 Outcome run_korvalt(const Child &child)
 {
     SanitizerLogs logs;
+    std::string program = KORVALT_PATH;
     std::vector<std::string> argv_strings;
-    if (!child.empty_argv) {
+    if (child.failing_write > 0) {
+        program = STRACE_PATH;
+        argv_strings = {"strace", "-o", "/dev/null", "-e", "trace=write,writev", "-e",
+                        "inject=write,writev:error=ENOSPC:when=" +
+                            std::to_string(child.failing_write),
+                        "--", KORVALT_PATH};
+    } else if (!child.empty_argv) {
         argv_strings.push_back(child.argv0);
-        argv_strings.insert(argv_strings.end(), child.args.begin(), child.args.end());
     }
+    argv_strings.insert(argv_strings.end(), child.args.begin(), child.args.end());
     std::vector<std::string> env_strings = logs.environment();
     const std::vector<char *> argv = c_strings(argv_strings);
     const std::vector<char *> envp = c_strings(env_strings);
@@ -260,7 +270,7 @@ Outcome run_korvalt(const Child &child)
             dup2(err_fd, STDERR_FILENO);
         else
             close(STDERR_FILENO);
-        execve(KORVALT_PATH, argv.data(), envp.data());
+        execve(program.c_str(), argv.data(), envp.data());
         _exit(127);
     }
 
@@ -386,6 +396,32 @@ TEST(Korvalt, HeadingPrecedesEntriesInASharedPipe)
     const Outcome r = run_korvalt(child);
     EXPECT_EQ(visible(r.out), visible("Korvalt ...\n\nArguments:1: alpha2: beta"));
     EXPECT_EQ(how_it_ended(r.status), exited(0));
+}
+
+// The greeting gets through and a later write to standard output fails:
+// the failure is still noticed and reported.
+TEST(Korvalt, ReportsALaterFailedWriteToStandardOutput)
+{
+    if (std::string(STRACE_PATH).empty())
+        GTEST_SKIP() << "strace is not installed";
+    struct {
+        const char *name;
+        int failing_write;
+        std::string out;
+    } const cases[] = {
+        {"empty line", 2, greeting},
+        {"heading", 3, greeting + "\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Child child;
+        child.args = {"a", "b"};
+        child.failing_write = c.failing_write;
+        const Outcome r = run_korvalt(child);
+        EXPECT_EQ(visible(r.out), visible(c.out));
+        EXPECT_EQ(visible(r.err), visible("1: a2: b\nkorvalt: write error: No space left on device\n"));
+        EXPECT_EQ(how_it_ended(r.status), exited(1));
+    }
 }
 
 struct FaultCase {
