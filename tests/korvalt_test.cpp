@@ -99,8 +99,8 @@ struct Child {
     bool ignore_sigpipe = false;
     bool empty_argv = false;
     std::string argv0 = "korvalt";
-    // When set, korvalt runs under strace, and this write call (counting
-    // from 1) fails with ENOSPC: a fault in the middle of a run.
+    // When set, korvalt runs under strace with standard output on a file,
+    // and this write to it (counting from 1) fails with ENOSPC.
     int failing_write = 0;
 };
 
@@ -110,39 +110,46 @@ struct Outcome {
     int status = 0;  // as waitpid reports it
 };
 
-// A scratch folder for the sanitizers' logs: a correct run leaves it empty.
-class SanitizerLogs {
+// A folder of one run's own: its files, and the sanitizers' logs, which a
+// correct run never writes.
+class Scratch {
   public:
-    SanitizerLogs()
+    Scratch()
     {
-        std::string templ = ::testing::TempDir() + "korvalt-san-XXXXXX";
+        std::string templ = ::testing::TempDir() + "korvalt-test-XXXXXX";
         if (mkdtemp(templ.data()) == nullptr)
             fail_system("mkdtemp");
         dir_ = templ;
     }
-    SanitizerLogs(const SanitizerLogs &) = delete;
-    SanitizerLogs &operator=(const SanitizerLogs &) = delete;
-    ~SanitizerLogs()
+    Scratch(const Scratch &) = delete;
+    Scratch &operator=(const Scratch &) = delete;
+    ~Scratch()
     {
         for (const auto &name : names())
-            unlink((dir_ + "/" + name).c_str());
+            unlink(path(name).c_str());
         rmdir(dir_.c_str());
     }
 
+    std::string path(const std::string &name) const { return dir_ + "/" + name; }
+
     // A distinct exit code, so that a sanitizer's report never passes for
-    // korvalt's own write-error status.
-    std::vector<std::string> environment() const
+    // korvalt's own write-error status.  LeakSanitizer cannot run under
+    // ptrace, so it is off when strace runs korvalt.
+    std::vector<std::string> environment(bool traced) const
     {
-        return {"ASAN_OPTIONS=exitcode=86:log_path=" + dir_ + "/asan",
-                "UBSAN_OPTIONS=exitcode=86:halt_on_error=1:print_stacktrace=1:log_path=" + dir_ +
-                    "/ubsan"};
+        return {"ASAN_OPTIONS=exitcode=86:log_path=" + path("asan") +
+                    (traced ? ":detect_leaks=0" : ""),
+                "UBSAN_OPTIONS=exitcode=86:halt_on_error=1:print_stacktrace=1:log_path=" +
+                    path("ubsan")};
     }
 
-    std::string reports() const
+    std::string sanitizer_reports() const
     {
         std::string all;
         for (const auto &name : names()) {
-            std::ifstream log(dir_ + "/" + name);
+            if (name.rfind("asan", 0) != 0 && name.rfind("ubsan", 0) != 0)
+                continue;
+            std::ifstream log(path(name));
             all += name + ":\n";
             all.append(std::istreambuf_iterator<char>(log), {});
         }
@@ -208,12 +215,16 @@ void drain(Fd &out, Fd &err, Outcome &run)
 // Starts korvalt as described, collects what it writes and how it ended.
 Outcome run_korvalt(const Child &child)
 {
-    SanitizerLogs logs;
+    const Scratch scratch;
+    const bool traced = child.failing_write > 0;
+    const std::string out_file = scratch.path("stdout");
     std::string program = KORVALT_PATH;
     std::vector<std::string> argv_strings;
-    if (child.failing_write > 0) {
+    if (traced) {
+        // -P makes strace count, and fail, only the writes to that file.
         program = STRACE_PATH;
-        argv_strings = {"strace", "-o", "/dev/null", "-e", "trace=write,writev", "-e",
+        argv_strings = {"strace", "-o", "/dev/null", "-P", out_file, "-e", "trace=write,writev",
+                        "-e",
                         "inject=write,writev:error=ENOSPC:when=" +
                             std::to_string(child.failing_write),
                         "--", KORVALT_PATH};
@@ -221,12 +232,15 @@ Outcome run_korvalt(const Child &child)
         argv_strings.push_back(child.argv0);
     }
     argv_strings.insert(argv_strings.end(), child.args.begin(), child.args.end());
-    std::vector<std::string> env_strings = logs.environment();
+    std::vector<std::string> env_strings = scratch.environment(traced);
     const std::vector<char *> argv = c_strings(argv_strings);
     const std::vector<char *> envp = c_strings(env_strings);
 
     const Fd null_in = above_stdio(open("/dev/null", O_RDONLY | O_CLOEXEC));
     const Fd full = above_stdio(open("/dev/full", O_WRONLY | O_CLOEXEC));
+    const Fd file = traced ? above_stdio(open(out_file.c_str(),
+                                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600))
+                           : Fd();
     auto [out_read, out_write] = make_pipe();
     auto [err_read, err_write] = make_pipe();
     auto [broken_read, broken_write] = make_pipe();
@@ -250,7 +264,7 @@ Outcome run_korvalt(const Child &child)
         }
         return -1;
     };
-    const int out_fd = child_fd(child.out, out_write);
+    const int out_fd = traced ? file.get() : child_fd(child.out, out_write);
     const int err_fd = child_fd(child.err, err_write);
 
     const pid_t pid = fork();
@@ -277,7 +291,7 @@ Outcome run_korvalt(const Child &child)
     out_write.reset();
     err_write.reset();
     broken_write.reset();
-    if (child.out != Sink::Capture)
+    if (traced || child.out != Sink::Capture)
         out_read.reset();
     if (child.err != Sink::Capture)
         err_read.reset();
@@ -288,8 +302,11 @@ Outcome run_korvalt(const Child &child)
         if (errno != EINTR)
             fail_system("waitpid");
     }
-    const std::string reports = logs.reports();
-    EXPECT_EQ(reports, "") << "sanitizer report";
+    if (traced) {
+        std::ifstream written(out_file, std::ios::binary);
+        result.out.assign(std::istreambuf_iterator<char>(written), {});
+    }
+    EXPECT_EQ(scratch.sanitizer_reports(), "") << "sanitizer report";
     return result;
 }
 
