@@ -75,7 +75,12 @@ Fd above_stdio(int fd)
     return Fd(moved);
 }
 
-std::pair<Fd, Fd> make_pipe()
+struct Pipe {
+    Fd read_end;
+    Fd write_end;
+};
+
+Pipe make_pipe()
 {
     std::array<int, 2> ends{};
     if (pipe2(ends.data(), O_CLOEXEC) != 0)
@@ -85,15 +90,15 @@ std::pair<Fd, Fd> make_pipe()
 
 // Where one of the child's output streams goes.
 enum class Sink {
-    Capture,     // a pipe that the test reads
-    Full,        // /dev/full: every write fails with ENOSPC
-    Closed,      // no descriptor at all: EBADF
-    BrokenPipe,  // a pipe whose reader has gone: SIGPIPE or EPIPE
-    WithStdout,  // standard error only: the same pipe as standard output
+    Capture,    // a pipe that the test reads
+    Full,       // /dev/full: every write fails with ENOSPC
+    Closed,     // no descriptor at all: EBADF
+    BrokenPipe, // a pipe whose reader has gone: SIGPIPE or EPIPE
+    WithStdout, // standard error only: the same pipe as standard output
 };
 
 struct Child {
-    std::vector<std::string> args;  // argv[1] onwards
+    std::vector<std::string> args; // argv[1] onwards
     Sink out = Sink::Capture;
     Sink err = Sink::Capture;
     bool ignore_sigpipe = false;
@@ -107,7 +112,7 @@ struct Child {
 struct Outcome {
     std::string out;
     std::string err;
-    int status = 0;  // as waitpid reports it
+    int status = 0; // as waitpid reports it
 };
 
 // A folder of one run's own: its files, and the sanitizers' logs, which a
@@ -177,6 +182,7 @@ class Scratch {
 std::vector<char *> c_strings(std::vector<std::string> &strings)
 {
     std::vector<char *> pointers;
+    pointers.reserve(strings.size() + 1);
     for (auto &s : strings)
         pointers.push_back(s.data());
     pointers.push_back(nullptr);
@@ -223,11 +229,11 @@ Outcome run_korvalt(const Child &child)
     if (traced) {
         // -P makes strace count, and fail, only the writes to that file.
         program = STRACE_PATH;
-        argv_strings = {"strace", "-o", "/dev/null", "-P", out_file, "-e", "trace=write,writev",
-                        "-e",
-                        "inject=write,writev:error=ENOSPC:when=" +
-                            std::to_string(child.failing_write),
-                        "--", KORVALT_PATH};
+        const std::string inject =
+            "inject=write,writev:error=ENOSPC:when=" + std::to_string(child.failing_write);
+        argv_strings = {"strace", "-o", "/dev/null",          "-P",
+                        out_file, "-e", "trace=write,writev", "-e",
+                        inject,   "--", KORVALT_PATH};
     } else if (!child.empty_argv) {
         argv_strings.push_back(child.argv0);
     }
@@ -238,15 +244,15 @@ Outcome run_korvalt(const Child &child)
 
     const Fd null_in = above_stdio(open("/dev/null", O_RDONLY | O_CLOEXEC));
     const Fd full = above_stdio(open("/dev/full", O_WRONLY | O_CLOEXEC));
-    const Fd file = traced ? above_stdio(open(out_file.c_str(),
-                                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600))
-                           : Fd();
-    auto [out_read, out_write] = make_pipe();
-    auto [err_read, err_write] = make_pipe();
-    auto [broken_read, broken_write] = make_pipe();
-    broken_read.reset();
+    const Fd file =
+        traced ? above_stdio(open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600))
+               : Fd();
+    Pipe out = make_pipe();
+    Pipe err = make_pipe();
+    Pipe broken = make_pipe();
+    broken.read_end.reset();
     if (child.err == Sink::WithStdout)
-        err_read.reset();
+        err.read_end.reset();
 
     // Only async-signal-safe calls between fork and execve.
     const auto child_fd = [&](Sink sink, const Fd &own_pipe) {
@@ -256,16 +262,16 @@ Outcome run_korvalt(const Child &child)
         case Sink::Full:
             return full.get();
         case Sink::BrokenPipe:
-            return broken_write.get();
+            return broken.write_end.get();
         case Sink::WithStdout:
-            return out_write.get();
+            return out.write_end.get();
         case Sink::Closed:
             break;
         }
         return -1;
     };
-    const int out_fd = traced ? file.get() : child_fd(child.out, out_write);
-    const int err_fd = child_fd(child.err, err_write);
+    const int out_fd = traced ? file.get() : child_fd(child.out, out.write_end);
+    const int err_fd = child_fd(child.err, err.write_end);
 
     const pid_t pid = fork();
     if (pid < 0)
@@ -288,16 +294,16 @@ Outcome run_korvalt(const Child &child)
         _exit(127);
     }
 
-    out_write.reset();
-    err_write.reset();
-    broken_write.reset();
+    out.write_end.reset();
+    err.write_end.reset();
+    broken.write_end.reset();
     if (traced || child.out != Sink::Capture)
-        out_read.reset();
+        out.read_end.reset();
     if (child.err != Sink::Capture)
-        err_read.reset();
+        err.read_end.reset();
 
     Outcome result;
-    drain(out_read, err_read, result);
+    drain(out.read_end, err.read_end, result);
     while (waitpid(pid, &result.status, 0) < 0) {
         if (errno != EINTR)
             fail_system("waitpid");
@@ -310,7 +316,10 @@ Outcome run_korvalt(const Child &child)
     return result;
 }
 
-std::string exited(int code) { return "exit status " + std::to_string(code); }
+std::string exited(int code)
+{
+    return "exit status " + std::to_string(code);
+}
 
 std::string killed_by(int signal)
 {
@@ -359,9 +368,10 @@ TEST(Korvalt, ListsArgumentsOnStandardError)
          {" lead", "two words", "line\nfeed\n", "key: value", ":"},
          "1:  lead2: two words3: line\nfeed\n4: key: value5: :"},
         {"non-ASCII and invalid UTF-8",
-         {"gr\xc3\xbc\xc3\x9f" "e", "\xff\xfe", "\xc3", "\t\r\x01"},
-         "1: gr\xc3\xbc\xc3\x9f" "e2: \xff\xfe" "3: \xc3" "4: \t\r\x01"},
-        {"option-like", {"--help", "-v", "--", "-", "--version"},
+         {"gr\303\274\303\237e", "\377\376", "\303", "\t\r\001"},
+         "1: gr\303\274\303\237e2: \377\3763: \3034: \t\r\001"},
+        {"option-like",
+         {"--help", "-v", "--", "-", "--version"},
          "1: --help2: -v3: --4: -5: --version"},
         {"two-digit indices",
          {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"},
@@ -436,7 +446,8 @@ TEST(Korvalt, ReportsALaterFailedWriteToStandardOutput)
         child.failing_write = c.failing_write;
         const Outcome r = run_korvalt(child);
         EXPECT_EQ(visible(r.out), visible(c.out));
-        EXPECT_EQ(visible(r.err), visible("1: a2: b\nkorvalt: write error: No space left on device\n"));
+        EXPECT_EQ(visible(r.err),
+                  visible("1: a2: b\nkorvalt: write error: No space left on device\n"));
         EXPECT_EQ(how_it_ended(r.status), exited(1));
     }
 }
@@ -444,8 +455,8 @@ TEST(Korvalt, ReportsALaterFailedWriteToStandardOutput)
 struct FaultCase {
     const char *name;
     Child child;
-    std::optional<std::string> out;  // checked where standard output is captured
-    std::optional<std::string> err;  // likewise for standard error
+    std::optional<std::string> out; // checked where standard output is captured
+    std::optional<std::string> err; // likewise for standard error
     std::string ended;
 };
 
@@ -524,4 +535,4 @@ TEST(Korvalt, ReportsWriteErrors)
     }
 }
 
-}  // namespace
+} // namespace
