@@ -194,6 +194,7 @@ void drain(Fd &out, Fd &err, Outcome &run)
 {
     std::array<pollfd, 2> fds{{{out.get(), POLLIN, 0}, {err.get(), POLLIN, 0}}};
     std::array<std::string *, 2> into{&run.out, &run.err};
+    std::array<char, 65536> buffer;
     int open_count = 0;
     for (const auto &p : fds)
         open_count += p.fd >= 0 ? 1 : 0;
@@ -206,7 +207,6 @@ void drain(Fd &out, Fd &err, Outcome &run)
         for (std::size_t k = 0; k < fds.size(); ++k) {
             if (fds[k].fd < 0 || fds[k].revents == 0)
                 continue;
-            std::array<char, 65536> buffer{};
             const ssize_t n = read(fds[k].fd, buffer.data(), buffer.size());
             if (n > 0) {
                 into[k]->append(buffer.data(), static_cast<std::size_t>(n));
