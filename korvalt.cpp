@@ -12,6 +12,13 @@
 
 int main(int argc, char *argv[])
 {
+    // Hold the listing in standard error's buffer, written out when it fills
+    // and at the end, instead of one write per inserted item.  std::cerr stays
+    // tied to std::cout, so the heading still comes before the first entry
+    // where both streams share a pipe or a terminal.
+    std::ios::sync_with_stdio(false);
+    std::cerr << std::nounitbuf;
+
     // iostreams keep no error number, so take errno the moment std::cout is
     // first seen to have failed: that is the error the diagnostic names.
     int stdout_errno = 0;
@@ -41,5 +48,6 @@ int main(int argc, char *argv[])
             std::cerr << '\n';
         std::cerr << "korvalt: write error: " << std::strerror(stdout_errno) << '\n';
     }
+    std::cerr.flush();
     return std::cout && std::cerr ? EXIT_SUCCESS : EXIT_FAILURE;
 }

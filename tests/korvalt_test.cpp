@@ -452,6 +452,18 @@ TEST(Korvalt, ReportsALaterFailedWriteToStandardOutput)
     }
 }
 
+// Far more than a pipe or a stream buffer holds, so standard error is
+// written out many times before the end.
+const std::vector<std::string> long_listing_args(10000, "argument");
+
+std::string listing_of(const std::vector<std::string> &args)
+{
+    std::string listing;
+    for (std::size_t i = 0; i < args.size(); ++i)
+        listing += std::to_string(i + 1) + ": " + args[i];
+    return listing;
+}
+
 struct FaultCase {
     const char *name;
     Child child;
@@ -474,7 +486,17 @@ TEST(Korvalt, ReportsWriteErrors)
          {},
          "1: a\n\n" + enospc,
          exited(1)},
+        {"stdout full, listing over 64 KiB",
+         {long_listing_args, Sink::Full},
+         {},
+         listing_of(long_listing_args) + "\n" + enospc,
+         exited(1)},
         {"stderr full, no arguments", {{}, Sink::Capture, Sink::Full}, greeting, {}, exited(0)},
+        {"stderr full, listing over 64 KiB",
+         {long_listing_args, Sink::Capture, Sink::Full},
+         greeting_and_heading,
+         {},
+         exited(1)},
         {"stderr full, arguments",
          {ab, Sink::Capture, Sink::Full},
          greeting_and_heading,
