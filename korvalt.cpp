@@ -13,9 +13,7 @@
 int main(int argc, char *argv[])
 {
     // Hold the listing in standard error's buffer, written out when it fills
-    // and at the end, instead of one write per inserted item.  std::cerr stays
-    // tied to std::cout, so the heading still comes before the first entry
-    // where both streams share a pipe or a terminal.
+    // and at the end, instead of one write per inserted item.
     std::ios::sync_with_stdio(false);
     std::cerr << std::nounitbuf;
 
@@ -31,13 +29,13 @@ int main(int argc, char *argv[])
     note_stdout_errno();
 
     if (argc > 1) {
-        std::cout << std::endl << "Arguments:";
+        std::cout << std::endl << "Arguments:" << std::flush;
         note_stdout_errno();
-        // The first entry flushes the heading through the tie of std::cerr
-        // to std::cout, so the heading's write may fail only here.
+        // With the heading out, std::cerr need not flush std::cout before
+        // every insertion: those flushes would cost more than the listing.
+        std::cerr.tie(nullptr);
         for (int i = 1; i < argc; ++i)
             std::cerr << i << ": " << argv[i];
-        note_stdout_errno();
     }
 
     std::cout.flush();

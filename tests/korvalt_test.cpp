@@ -351,6 +351,18 @@ std::string visible(const std::string &bytes)
     return shown.str();
 }
 
+// Far more than a pipe or a stream buffer holds, so standard error is
+// written out many times before the end.
+const std::vector<std::string> long_listing_args(10000, "argument");
+
+std::string listing_of(const std::vector<std::string> &args)
+{
+    std::string listing;
+    for (std::size_t i = 0; i < args.size(); ++i)
+        listing += std::to_string(i + 1) + ": " + args[i];
+    return listing;
+}
+
 struct ListingCase {
     const char *name;
     std::vector<std::string> args;
@@ -417,12 +429,17 @@ TEST(Korvalt, EmptyArgumentVectorPrintsOnlyTheGreeting)
 
 TEST(Korvalt, HeadingPrecedesEntriesInASharedPipe)
 {
-    Child child;
-    child.args = {"alpha", "beta"};
-    child.err = Sink::WithStdout;
-    const Outcome r = run_korvalt(child);
-    EXPECT_EQ(visible(r.out), visible("Korvalt ...\n\nArguments:1: alpha2: beta"));
-    EXPECT_EQ(how_it_ended(r.status), exited(0));
+    // The long listing fills standard error's buffer before the end.
+    const std::vector<std::string> listings[] = {{"alpha", "beta"}, long_listing_args};
+    for (const auto &args : listings) {
+        SCOPED_TRACE(args.size());
+        Child child;
+        child.args = args;
+        child.err = Sink::WithStdout;
+        const Outcome r = run_korvalt(child);
+        EXPECT_EQ(visible(r.out), visible(greeting_and_heading + listing_of(args)));
+        EXPECT_EQ(how_it_ended(r.status), exited(0));
+    }
 }
 
 // The greeting gets through and a later write to standard output fails:
@@ -450,18 +467,6 @@ TEST(Korvalt, ReportsALaterFailedWriteToStandardOutput)
                   visible("1: a2: b\nkorvalt: write error: No space left on device\n"));
         EXPECT_EQ(how_it_ended(r.status), exited(1));
     }
-}
-
-// Far more than a pipe or a stream buffer holds, so standard error is
-// written out many times before the end.
-const std::vector<std::string> long_listing_args(10000, "argument");
-
-std::string listing_of(const std::vector<std::string> &args)
-{
-    std::string listing;
-    for (std::size_t i = 0; i < args.size(); ++i)
-        listing += std::to_string(i + 1) + ": " + args[i];
-    return listing;
 }
 
 struct FaultCase {
