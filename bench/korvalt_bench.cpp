@@ -25,8 +25,6 @@
 #include <utility>
 #include <vector>
 
-extern char **environ;
-
 namespace {
 
 struct Program {
@@ -129,7 +127,7 @@ void run_process(benchmark::State &state, const Command &command)
         state.SkipWithError("the program did not run to exit status 0");
         return;
     }
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         pid_t pid = 0;
         if (posix_spawn(&pid, command.argv[0], dev_null.get(), nullptr, command.argv.data(),
                         environ) != 0) {
