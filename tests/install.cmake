@@ -1,0 +1,42 @@
+# Install the build in BUILD_DIR under a scratch DESTDIR with its own prefix,
+# then check the installed files and run the installed program.
+# cmake -DBUILD_DIR=... -DROOT=... -DMANUAL=... -DGZIP=... -P install.cmake
+
+function(expect_equal what actual expected)
+    if(NOT actual STREQUAL expected)
+        message(FATAL_ERROR "${what}: got [${actual}], expected [${expected}]")
+    endif()
+endfunction()
+
+set(prefix /opt/korvalt)
+file(REMOVE_RECURSE "${ROOT}")
+execute_process(
+    COMMAND "${CMAKE_COMMAND}" -E env "DESTDIR=${ROOT}"
+            "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}"
+    OUTPUT_QUIET
+    RESULT_VARIABLE status)
+expect_equal("cmake --install status" "${status}" 0)
+
+set(installed "${ROOT}${prefix}")
+foreach(file bin/korvalt share/man/man1/korvalt.1.gz)
+    if(NOT EXISTS "${installed}/${file}")
+        message(FATAL_ERROR "not installed: ${prefix}/${file}")
+    endif()
+endforeach()
+
+execute_process(
+    COMMAND "${installed}/bin/korvalt" alpha "two words"
+    OUTPUT_VARIABLE out
+    ERROR_VARIABLE err
+    RESULT_VARIABLE status)
+expect_equal("standard output" "${out}" "Korvalt ...\n\nArguments:")
+expect_equal("standard error" "${err}" "1: alpha2: two words")
+expect_equal("exit status" "${status}" 0)
+
+execute_process(
+    COMMAND "${GZIP}" -dc "${installed}/share/man/man1/korvalt.1.gz"
+    OUTPUT_VARIABLE page
+    RESULT_VARIABLE status)
+expect_equal("gzip -dc status" "${status}" 0)
+file(READ "${MANUAL}" expected_page)
+expect_equal("installed manual" "${page}" "${expected_page}")
