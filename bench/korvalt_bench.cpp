@@ -40,7 +40,7 @@ Program programs[] = {
 
 const int argument_counts[] = {0, 2, 100, 10000, 100000};
 
-// Arguments of 6 bytes each, distinct so that no program can share them.
+// Arguments of 6 bytes each: "000000", "000001", and so on.
 std::vector<std::string> six_byte_arguments(int count)
 {
     std::vector<std::string> args;
