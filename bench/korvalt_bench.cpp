@@ -1,7 +1,8 @@
 // Start korvalt and its peers /bin/true and /bin/echo as whole processes,
 // with the same arguments, and compare their median real time per run and
-// their peak resident memory.  A path on the command line measures that
-// korvalt instead of the one built beside this program.
+// their peak resident memory.  Paths on the command line measure those
+// korvalts, side by side in one run, instead of the one built beside this
+// program: an earlier build and this one, say.
 //
 // Every benchmark runs in repetitions that are interleaved at random with
 // those of the others, so a slow spell of the machine falls on all of them.
@@ -28,12 +29,11 @@
 namespace {
 
 struct Program {
-    const char *name;
+    std::string name;
     const char *path;
 };
 
-Program programs[] = {
-    {"korvalt", KORVALT_PATH},
+const Program peers[] = {
     {"true", "/bin/true"},
     {"echo", "/bin/echo"},
 };
@@ -148,10 +148,13 @@ std::string benchmark_name(const std::string &program, int count)
     return program + "/" + std::to_string(count);
 }
 
-// The console report, then korvalt's medians beside each peer's.
+// The console report, then each korvalt's medians beside each peer's.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
-    RatioReporter() : ConsoleReporter(OO_Tabular) {}
+    explicit RatioReporter(std::vector<std::string> korvalts)
+        : ConsoleReporter(OO_Tabular), korvalts_(std::move(korvalts))
+    {
+    }
 
     void ReportRuns(const std::vector<Run> &runs) override
     {
@@ -169,23 +172,26 @@ class RatioReporter : public benchmark::ConsoleReporter {
         out << "\nkorvalt beside its peers, same arguments (medians; time in microseconds, "
                "peak resident memory in KiB)\n";
         char line[200];
-        std::snprintf(line, sizeof line, "%9s %10s %10s %10s %8s %8s %8s %8s %8s %8s %8s\n",
-                      "arguments", "korvalt", "true", "echo", "/true", "/echo", "korvalt", "true",
-                      "echo", "/true", "/echo");
+        std::snprintf(line, sizeof line, "%-10s %9s %10s %10s %10s %8s %8s %8s %8s %8s %8s %8s\n",
+                      "program", "arguments", "korvalt", "true", "echo", "/true", "/echo",
+                      "korvalt", "true", "echo", "/true", "/echo");
         out << line;
         for (const int count : argument_counts) {
-            const auto korvalt = median("korvalt", count);
             const auto truth = median("true", count);
             const auto echo = median("echo", count);
-            if (korvalt.first == 0 || truth.first == 0 || echo.first == 0)
-                continue; // filtered out
-            std::snprintf(line, sizeof line,
-                          "%9d %10.1f %10.1f %10.1f %8.2f %8.2f %8.0f %8.0f %8.0f %8.2f %8.2f\n",
-                          count, korvalt.first, truth.first, echo.first,
-                          korvalt.first / truth.first, korvalt.first / echo.first, korvalt.second,
-                          truth.second, echo.second, korvalt.second / truth.second,
-                          korvalt.second / echo.second);
-            out << line;
+            for (const auto &name : korvalts_) {
+                const auto korvalt = median(name, count);
+                if (korvalt.first == 0 || truth.first == 0 || echo.first == 0)
+                    continue; // filtered out
+                std::snprintf(
+                    line, sizeof line,
+                    "%-10s %9d %10.1f %10.1f %10.1f %8.2f %8.2f %8.0f %8.0f %8.0f %8.2f %8.2f\n",
+                    name.c_str(), count, korvalt.first, truth.first, echo.first,
+                    korvalt.first / truth.first, korvalt.first / echo.first, korvalt.second,
+                    truth.second, echo.second, korvalt.second / truth.second,
+                    korvalt.second / echo.second);
+                out << line;
+            }
         }
     }
 
@@ -196,30 +202,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
         return found != medians_.end() ? found->second : std::pair<double, double>{};
     }
 
+    std::vector<std::string> korvalts_;
     std::map<std::string, std::pair<double, double>> medians_;
 };
 
-} // namespace
-
-int main(int argc, char **argv)
+// One benchmark for each program and argument count, in commands that
+// outlive the run.
+void register_benchmarks(const std::vector<Program> &programs, std::vector<Command> &commands)
 {
-    // Defaults that a flag on the command line still overrides.
-    std::vector<char *> args(argv, argv + argc);
-    std::string interleave = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave.data());
-    int args_count = static_cast<int>(args.size());
-    benchmark::Initialize(&args_count, args.data());
-    // What is left may name another korvalt to measure, an earlier build say.
-    if (args_count > 2 || (args_count == 2 && args[1][0] == '-')) {
-        benchmark::ReportUnrecognizedArguments(args_count, args.data());
-        std::fprintf(stderr, "usage: %s [benchmark flags] [path/to/korvalt]\n", argv[0]);
-        return 1;
-    }
-    if (args_count == 2)
-        programs[0].path = args[1];
-
-    std::vector<Command> commands;
-    commands.reserve(std::size(programs) * std::size(argument_counts));
+    commands.reserve(programs.size() * std::size(argument_counts));
     for (const int count : argument_counts) {
         for (const auto &program : programs) {
             const Command &command = commands.emplace_back(program.path, count);
@@ -233,8 +224,41 @@ int main(int argc, char **argv)
                 ->ReportAggregatesOnly(true);
         }
     }
+}
 
-    RatioReporter reporter;
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Defaults that a flag on the command line still overrides.
+    std::vector<char *> args(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave.data());
+    int args_count = static_cast<int>(args.size());
+    benchmark::Initialize(&args_count, args.data());
+    // What is left names the korvalts to measure: korvalt1, korvalt2 and so
+    // on, in the order given.
+    std::vector<Program> programs;
+    for (int i = 1; i < args_count; ++i) {
+        if (args[static_cast<std::size_t>(i)][0] == '-') {
+            benchmark::ReportUnrecognizedArguments(args_count, args.data());
+            std::fprintf(stderr, "usage: %s [benchmark flags] [path/to/korvalt ...]\n", argv[0]);
+            return 1;
+        }
+        programs.push_back({"korvalt" + std::to_string(i), args[static_cast<std::size_t>(i)]});
+    }
+    if (programs.empty())
+        programs.push_back({"korvalt", KORVALT_PATH});
+    std::vector<std::string> korvalts;
+    korvalts.reserve(programs.size());
+    for (const auto &program : programs)
+        korvalts.push_back(program.name);
+    programs.insert(programs.end(), std::begin(peers), std::end(peers));
+
+    std::vector<Command> commands;
+    register_benchmarks(programs, commands);
+
+    RatioReporter reporter(std::move(korvalts));
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
