@@ -6,6 +6,7 @@
 // status is 0, or 1 when a write to either stream failed.
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -13,8 +14,12 @@
 int main(int argc, char *argv[])
 {
     // Hold the listing in standard error's buffer, written out when it fills
-    // and at the end, instead of one write per inserted item.
+    // and at the end, instead of one write per inserted item.  libstdc++
+    // then gives std::cerr a buffer of its own; libc++ writes std::cerr
+    // through the C stream, so that is made fully buffered too.
+    static char stderr_buffer[BUFSIZ];
     std::ios::sync_with_stdio(false);
+    std::setvbuf(stderr, stderr_buffer, _IOFBF, sizeof stderr_buffer);
     std::cerr << std::nounitbuf;
 
     // iostreams keep no error number, so take errno the moment std::cout is
