@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -31,6 +30,15 @@ const std::string greeting_and_heading = "Korvalt ...\n\nArguments:";
 [[noreturn]] void fail_system(const char *what)
 {
     throw std::system_error(errno, std::generic_category(), what);
+}
+
+// The bytes of a file, or none where it cannot be read.
+std::string file_content(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
 }
 
 // Owns one file descriptor.
@@ -154,9 +162,7 @@ class Scratch {
         for (const auto &name : names()) {
             if (name.rfind("asan", 0) != 0 && name.rfind("ubsan", 0) != 0)
                 continue;
-            std::ifstream log(path(name));
-            all += name + ":\n";
-            all.append(std::istreambuf_iterator<char>(log), {});
+            all += name + ":\n" + file_content(path(name));
         }
         return all;
     }
@@ -308,10 +314,8 @@ Outcome run_korvalt(const Child &child)
         if (errno != EINTR)
             fail_system("waitpid");
     }
-    if (traced) {
-        std::ifstream written(out_file, std::ios::binary);
-        result.out.assign(std::istreambuf_iterator<char>(written), {});
-    }
+    if (traced)
+        result.out = file_content(out_file);
     EXPECT_EQ(scratch.sanitizer_reports(), "") << "sanitizer report";
     return result;
 }
