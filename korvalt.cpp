@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // korvalt: print a greeting and list the arguments.
 //
 // Standard output gets "Korvalt ..." and, when there are arguments, an empty

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # shellcheck shell=bash
 # Sourced by the check scripts: require NAME NEED... makes sure the Debian
 # packages behind each NEED are installed.  A NEED is "command:package" (the

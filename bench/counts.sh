@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Instruction counts at start-up (callgrind) and write calls for a long
 # listing (strace), for korvalt beside /bin/true and /bin/echo.  Several
 # korvalts, an earlier build and this one say, are counted side by side.

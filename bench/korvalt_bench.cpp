@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start korvalt and its peers /bin/true and /bin/echo as whole processes,
 // with the same arguments, and compare their median real time per run and
 // their peak resident memory.  Paths on the command line measure those

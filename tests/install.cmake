@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Install the build in BUILD_DIR under a scratch DESTDIR with its own prefix,
 # then check the installed files and run the installed program.
 # cmake -DBUILD_DIR=... -DROOT=... -DMANUAL=... -DGZIP=... -P install.cmake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Process-level tests: each case starts the built korvalt with an exact
 // argument vector and compares the bytes on each stream and how it ended.
 
