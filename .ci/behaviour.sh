@@ -1,0 +1,18 @@
+# SPDX-License-Identifier: MIT
+# shellcheck shell=bash
+# Sourced by the check scripts: behaviour PROGRAM SCRATCH prints, in a form
+# that diff compares, how PROGRAM behaves: the bytes on each stream and the
+# status of a run with arguments, and of one whose standard output is a full
+# disk.  Two builds of korvalt that behave alike print the same.
+behaviour() {
+    local program=$1 scratch=$2 status=0
+    "$program" alpha 'two words' >"$scratch/out" 2>"$scratch/err" || status=$?
+    printf 'status %s\nstandard output\n' "$status"
+    od -c "$scratch/out"
+    printf 'standard error\n'
+    od -c "$scratch/err"
+    status=0
+    "$program" a b >/dev/full 2>"$scratch/err" || status=$?
+    printf 'on /dev/full: status %s\nstandard error\n' "$status"
+    od -c "$scratch/err"
+}
