@@ -9,7 +9,7 @@ if(CPACK_KORVALT_GIT)
     execute_process(
         COMMAND "${CPACK_KORVALT_GIT}" -C "${CPACK_KORVALT_SOURCE_DIR}" rev-parse --show-toplevel
         OUTPUT_VARIABLE work_tree OUTPUT_STRIP_TRAILING_WHITESPACE
-        RESULT_VARIABLE status ERROR_QUIET)
+        ERROR_VARIABLE git_error RESULT_VARIABLE status)
     file(REAL_PATH "${CPACK_KORVALT_SOURCE_DIR}" source_dir)
     if(status EQUAL 0 AND work_tree STREQUAL source_dir)
         set(korvalt_git_work_tree TRUE)
@@ -22,7 +22,8 @@ if(CPACK_TOPLEVEL_TAG STREQUAL CPACK_SOURCE_TOPLEVEL_TAG)
     # The source release (package_source): the files that git tracks.
     if(NOT korvalt_git_work_tree)
         message(FATAL_ERROR "A source release is made from a git clone of korvalt, "
-                            "and ${CPACK_KORVALT_SOURCE_DIR} is not one.")
+                            "and git does not take ${CPACK_KORVALT_SOURCE_DIR} for one. "
+                            "${git_error}")
     endif()
     set(CPACK_INSTALL_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/source-files.cmake")
     list(APPEND CPACK_POST_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/source-tarball.cmake")
