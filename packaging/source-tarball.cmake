@@ -5,7 +5,6 @@
 # the same folder with GNU tar: names sorted, owner and group 0, every time
 # stamp SOURCE_DATE_EPOCH, and gzip without a name or time in its header.
 find_program(TAR_EXECUTABLE NAMES gtar tar REQUIRED)
-find_program(GZIP_EXECUTABLE gzip REQUIRED)
 cmake_path(GET CPACK_TEMPORARY_DIRECTORY FILENAME release)
 cmake_path(GET CPACK_TEMPORARY_DIRECTORY PARENT_PATH parent)
 foreach(package IN LISTS CPACK_PACKAGE_FILES)
@@ -16,7 +15,7 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
         COMMAND "${TAR_EXECUTABLE}" --create --format=ustar --sort=name
             --owner=0 --group=0 --numeric-owner "--mtime=@$ENV{SOURCE_DATE_EPOCH}"
             --directory "${parent}" "${release}"
-        COMMAND "${GZIP_EXECUTABLE}" -9n
+        COMMAND "${CPACK_KORVALT_GZIP}" -9n
         OUTPUT_FILE "${package}"
         COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
