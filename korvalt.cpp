@@ -6,37 +6,106 @@
 // one entry per argument, "N: ARG", run together with no separator.  Exit
 // status is 0, or 1 when a write to either stream failed.
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <streambuf>
+
+// An output buffer over a file descriptor that loses nothing to a slow
+// reader: a write that would block on a non-blocking pipe or terminal waits
+// until the descriptor takes more, as a blocking write would.  The
+// descriptor's flags are left alone, since other processes share them.  The
+// first error that ends writing is kept for the diagnostic.
+class FdOutput : public std::streambuf {
+  public:
+    FdOutput(int fd, char *space, std::size_t size) : fd_(fd) { setp(space, space + size); }
+
+    int error() const { return error_; }
+
+  protected:
+    int_type overflow(int_type c) override
+    {
+        if (!write_pending())
+            return traits_type::eof();
+        if (traits_type::eq_int_type(c, traits_type::eof()))
+            return traits_type::not_eof(c);
+        return sputc(traits_type::to_char_type(c));
+    }
+
+    int sync() override { return write_pending() ? 0 : -1; }
+
+  private:
+    // Writes the buffer out; after an error, drops it and fails from then on.
+    bool write_pending()
+    {
+        const char *data = pbase();
+        auto size = static_cast<std::size_t>(pptr() - pbase());
+        setp(pbase(), epptr());
+        while (error_ == 0 && size > 0) {
+            const ssize_t written = write(fd_, data, size);
+            if (written > 0) {
+                data += written;
+                size -= static_cast<std::size_t>(written);
+            } else if (written == 0) {
+                error_ = ENOSPC; // a write that takes nothing will never take more
+            } else if (errno == EINTR) {
+                continue;
+            } else if (would_block(errno)) {
+                wait_until_writable();
+            } else {
+                error_ = errno;
+            }
+        }
+        return error_ == 0;
+    }
+
+    static bool would_block(int error)
+    {
+#if EWOULDBLOCK != EAGAIN
+        if (error == EWOULDBLOCK)
+            return true;
+#endif
+        return error == EAGAIN;
+    }
+
+    // No timeout: the reader decides when.  POLLERR, POLLHUP and POLLNVAL
+    // also end the wait, and the write that follows reports the real error.
+    void wait_until_writable()
+    {
+        pollfd writable = {fd_, POLLOUT, 0};
+        while (poll(&writable, 1, -1) < 0) {
+            if (errno != EINTR) {
+                error_ = errno;
+                return;
+            }
+        }
+    }
+
+    int fd_;
+    int error_ = 0;
+};
 
 int main(int argc, char *argv[])
 {
-    // Hold the listing in standard error's buffer, written out when it fills
-    // and at the end, instead of one write per inserted item.  libstdc++
-    // then gives std::cerr a buffer of its own; libc++ writes std::cerr
-    // through the C stream, so that is made fully buffered too.
-    static char stderr_buffer[BUFSIZ];
-    std::ios::sync_with_stdio(false);
-    std::setvbuf(stderr, stderr_buffer, _IOFBF, sizeof stderr_buffer);
+    // Standard output is written at each line end and after the heading, so
+    // a small buffer will do; standard error's listing is written out only
+    // when the larger buffer fills, and at the end.
+    static char stdout_space[512];
+    static char stderr_space[65536];
+    FdOutput stdout_buffer(STDOUT_FILENO, stdout_space, sizeof stdout_space);
+    FdOutput stderr_buffer(STDERR_FILENO, stderr_space, sizeof stderr_space);
+    std::streambuf *const standard_stdout = std::cout.rdbuf(&stdout_buffer);
+    std::streambuf *const standard_stderr = std::cerr.rdbuf(&stderr_buffer);
     std::cerr << std::nounitbuf;
 
-    // iostreams keep no error number, so take errno the moment std::cout is
-    // first seen to have failed: that is the error the diagnostic names.
-    int stdout_errno = 0;
-    const auto note_stdout_errno = [&stdout_errno] {
-        if (!std::cout && stdout_errno == 0)
-            stdout_errno = errno != 0 ? errno : EIO;
-    };
-
     std::cout << "Korvalt ..." << std::endl;
-    note_stdout_errno();
 
     if (argc > 1) {
         std::cout << std::endl << "Arguments:" << std::flush;
-        note_stdout_errno();
         // With the heading out, std::cerr need not flush std::cout before
         // every insertion: those flushes would cost more than the listing.
         std::cerr.tie(nullptr);
@@ -44,14 +113,17 @@ int main(int argc, char *argv[])
             std::cerr << i << ": " << argv[i];
     }
 
-    std::cout.flush();
-    note_stdout_errno();
-
     if (!std::cout) {
         if (argc > 1)
             std::cerr << '\n';
-        std::cerr << "korvalt: write error: " << std::strerror(stdout_errno) << '\n';
+        std::cerr << "korvalt: write error: " << std::strerror(stdout_buffer.error()) << '\n';
     }
     std::cerr.flush();
-    return std::cout && std::cerr ? EXIT_SUCCESS : EXIT_FAILURE;
+    const bool all_written = std::cout && std::cerr;
+
+    // The library flushes std::cout once more at exit, after these buffers
+    // are gone: give the streams their own buffers back first.
+    std::cout.rdbuf(standard_stdout);
+    std::cerr.rdbuf(standard_stderr);
+    return all_written ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -16,3 +16,14 @@ behaviour() {
     printf 'on /dev/full: status %s\nstandard error\n' "$status"
     od -c "$scratch/err"
 }
+
+# write_calls PROGRAM SCRATCH prints the write calls PROGRAM makes, with
+# their streams, sizes and order, for a short listing and for one of 10,000
+# arguments.  Two builds that buffer alike make the same calls.
+write_calls() {
+    local program=$1 scratch=$2 many
+    mapfile -t many < <(seq -f '%06g' 0 9999)
+    strace -qq -o "$scratch/short" -e trace=write,writev "$program" alpha 'two words' >/dev/null 2>&1
+    strace -qq -o "$scratch/long" -e trace=write,writev "$program" "${many[@]}" >/dev/null 2>&1
+    cat "$scratch/short" "$scratch/long"
+}

@@ -7,11 +7,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +23,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -89,6 +93,36 @@ struct Pipe {
     Fd write_end;
 };
 
+void set_nonblocking(int fd)
+{
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+        fail_system("fcntl");
+}
+
+bool is_nonblocking(int fd)
+{
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0)
+        fail_system("fcntl");
+    return (flags & O_NONBLOCK) != 0;
+}
+
+// Fills a non-blocking pipe to the last byte it takes; returns how many.
+std::size_t fill(const Fd &write_end)
+{
+    const std::string filler(4096, '.');
+    std::size_t filled = 0;
+    for (std::size_t chunk = filler.size(); chunk > 0; chunk /= 2) {
+        ssize_t written = 0;
+        while ((written = write(write_end.get(), filler.data(), chunk)) > 0)
+            filled += static_cast<std::size_t>(written);
+        if (errno != EAGAIN)
+            fail_system("write");
+    }
+    return filled;
+}
+
 Pipe make_pipe()
 {
     std::array<int, 2> ends{};
@@ -104,6 +138,20 @@ enum class Sink {
     Closed,     // no descriptor at all: EBADF
     BrokenPipe, // a pipe whose reader has gone: SIGPIPE or EPIPE
     WithStdout, // standard error only: the same pipe as standard output
+    Stalled,    // a non-blocking pipe, full when korvalt starts, read only
+                // after a pause: a reader that falls behind
+};
+
+// How long a stalled pipe goes unread.
+const std::chrono::milliseconds stall(300);
+
+// strace fails the write calls to korvalt's output files that `when` picks
+// (its syntax: "3" is the third, "1+2" every other from the first) with
+// `error`.  Other writes, such as a sanitizer runtime's own, are left alone.
+struct Injection {
+    const char *error;
+    const char *when;
+    bool stdout_only; // count only the writes to standard output
 };
 
 struct Child {
@@ -113,15 +161,19 @@ struct Child {
     bool ignore_sigpipe = false;
     bool empty_argv = false;
     std::string argv0 = "korvalt";
-    // When set, korvalt runs under strace with standard output on a file,
-    // and this write to it (counting from 1) fails with ENOSPC.
-    int failing_write = 0;
+    // Its output descriptors are in non-blocking mode, as when a process
+    // that shares them has set it.
+    bool nonblocking = false;
+    // When set, korvalt runs under strace with both streams on files.
+    std::optional<Injection> inject{};
 };
 
 struct Outcome {
-    std::string out;
+    std::string out; // what korvalt wrote, without a stalled pipe's filler
     std::string err;
-    int status = 0; // as waitpid reports it
+    int status = 0;                        // as waitpid reports it
+    std::chrono::microseconds cpu_time{0}; // user and system, from wait4
+    bool stayed_nonblocking = true;        // a stalled pipe, while korvalt waited
 };
 
 // A folder of one run's own: its files, and the sanitizers' logs, which a
@@ -229,18 +281,26 @@ void drain(Fd &out, Fd &err, Outcome &run)
 Outcome run_korvalt(const Child &child)
 {
     const Scratch scratch;
-    const bool traced = child.failing_write > 0;
+    const bool traced = child.inject.has_value();
     const std::string out_file = scratch.path("stdout");
+    const std::string err_file = scratch.path("stderr");
     std::string program = KORVALT_PATH;
     std::vector<std::string> argv_strings;
     if (traced) {
-        // -P makes strace count, and fail, only the writes to that file.
         program = STRACE_PATH;
-        const std::string inject =
-            "inject=write,writev:error=ENOSPC:when=" + std::to_string(child.failing_write);
-        argv_strings = {"strace", "-o", "/dev/null",          "-P",
-                        out_file, "-e", "trace=write,writev", "-e",
-                        inject,   "--", KORVALT_PATH};
+        argv_strings = {"strace",
+                        "-o",
+                        "/dev/null",
+                        "-e",
+                        "trace=write,writev",
+                        "-e",
+                        std::string("inject=write,writev:error=") + child.inject->error +
+                            ":when=" + child.inject->when};
+        // -P makes strace count, and fail, only the writes to these files.
+        argv_strings.insert(argv_strings.end(), {"-P", out_file});
+        if (!child.inject->stdout_only)
+            argv_strings.insert(argv_strings.end(), {"-P", err_file});
+        argv_strings.insert(argv_strings.end(), {"--", KORVALT_PATH});
     } else if (!child.empty_argv) {
         argv_strings.push_back(child.argv0);
     }
@@ -251,9 +311,13 @@ Outcome run_korvalt(const Child &child)
 
     const Fd null_in = above_stdio(open("/dev/null", O_RDONLY | O_CLOEXEC));
     const Fd full = above_stdio(open("/dev/full", O_WRONLY | O_CLOEXEC));
-    const Fd file =
-        traced ? above_stdio(open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600))
-               : Fd();
+    const auto create = [traced](const std::string &path) {
+        return traced
+                   ? above_stdio(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600))
+                   : Fd();
+    };
+    const Fd out_file_fd = create(out_file);
+    const Fd err_file_fd = create(err_file);
     Pipe out = make_pipe();
     Pipe err = make_pipe();
     Pipe broken = make_pipe();
@@ -265,6 +329,7 @@ Outcome run_korvalt(const Child &child)
     const auto child_fd = [&](Sink sink, const Fd &own_pipe) {
         switch (sink) {
         case Sink::Capture:
+        case Sink::Stalled:
             return own_pipe.get();
         case Sink::Full:
             return full.get();
@@ -277,8 +342,20 @@ Outcome run_korvalt(const Child &child)
         }
         return -1;
     };
-    const int out_fd = traced ? file.get() : child_fd(child.out, out.write_end);
-    const int err_fd = child_fd(child.err, err.write_end);
+    const int out_fd = traced ? out_file_fd.get() : child_fd(child.out, out.write_end);
+    const int err_fd = traced ? err_file_fd.get() : child_fd(child.err, err.write_end);
+    for (const int fd : {out_fd, err_fd})
+        if (child.nonblocking && fd >= 0)
+            set_nonblocking(fd);
+
+    Pipe *const stalled = child.out == Sink::Stalled   ? &out
+                          : child.err == Sink::Stalled ? &err
+                                                       : nullptr;
+    std::size_t filler = 0;
+    if (stalled) {
+        set_nonblocking(stalled->write_end.get());
+        filler = fill(stalled->write_end);
+    }
 
     const pid_t pid = fork();
     if (pid < 0)
@@ -301,22 +378,40 @@ Outcome run_korvalt(const Child &child)
         _exit(127);
     }
 
+    Outcome result;
+    if (stalled) {
+        // korvalt now waits on the full pipe.  Its file status flags are
+        // shared with this end: a korvalt that made the pipe blocking in
+        // order to wait would show here.
+        std::this_thread::sleep_for(stall);
+        result.stayed_nonblocking = is_nonblocking(stalled->write_end.get());
+    }
     out.write_end.reset();
     err.write_end.reset();
     broken.write_end.reset();
-    if (traced || child.out != Sink::Capture)
+    if (traced || (child.out != Sink::Capture && child.out != Sink::Stalled))
         out.read_end.reset();
-    if (child.err != Sink::Capture)
+    if (traced || (child.err != Sink::Capture && child.err != Sink::Stalled))
         err.read_end.reset();
 
-    Outcome result;
     drain(out.read_end, err.read_end, result);
-    while (waitpid(pid, &result.status, 0) < 0) {
+    rusage usage{};
+    while (wait4(pid, &result.status, 0, &usage) < 0) {
         if (errno != EINTR)
-            fail_system("waitpid");
+            fail_system("wait4");
     }
-    if (traced)
+    result.cpu_time = std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+    if (traced) {
         result.out = file_content(out_file);
+        result.err = file_content(err_file);
+    }
+    if (stalled) {
+        std::string &stream = stalled == &out ? result.out : result.err;
+        EXPECT_EQ(stream.compare(0, filler, std::string(filler, '.')), 0)
+            << "the pipe's filler came back changed";
+        stream.erase(0, filler);
+    }
     EXPECT_EQ(scratch.sanitizer_reports(), "") << "sanitizer report";
     return result;
 }
@@ -354,6 +449,24 @@ std::string visible(const std::string &bytes)
             shown << c;
     }
     return shown.str();
+}
+
+// Compares bytes, and on a difference shows where they part rather than
+// all of a long listing.
+::testing::AssertionResult same_bytes(const std::string &actual, const std::string &expected)
+{
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    const std::size_t shared = std::min(actual.size(), expected.size());
+    std::size_t at = 0;
+    while (at < shared && actual[at] == expected[at])
+        ++at;
+    const std::size_t from = at < 20 ? 0 : at - 20;
+    return ::testing::AssertionFailure()
+           << actual.size() << " bytes where " << expected.size()
+           << " were expected, parting at byte " << at << ":\n  got      \""
+           << visible(actual.substr(from, 60)) << "\"\n  expected \""
+           << visible(expected.substr(from, 60)) << "\"";
 }
 
 // Far more than a pipe or a stream buffer holds, so standard error is
@@ -442,14 +555,18 @@ TEST(Korvalt, HeadingPrecedesEntriesInASharedPipe)
         // Fills standard error's buffer several times before the end.
         {long_listing_args, greeting_and_heading + listing_of(long_listing_args)},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.args.size());
-        Child child;
-        child.args = c.args;
-        child.err = Sink::WithStdout;
-        const Outcome r = run_korvalt(child);
-        EXPECT_EQ(visible(r.out), visible(c.out));
-        EXPECT_EQ(how_it_ended(r.status), exited(0));
+    for (const bool nonblocking : {false, true}) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::to_string(c.args.size()) + " arguments" +
+                         (nonblocking ? ", non-blocking" : ""));
+            Child child;
+            child.args = c.args;
+            child.err = Sink::WithStdout;
+            child.nonblocking = nonblocking;
+            const Outcome r = run_korvalt(child);
+            EXPECT_TRUE(same_bytes(r.out, c.out));
+            EXPECT_EQ(how_it_ended(r.status), exited(0));
+        }
     }
 }
 
@@ -461,22 +578,78 @@ TEST(Korvalt, ReportsALaterFailedWriteToStandardOutput)
         GTEST_SKIP() << "strace is not installed";
     struct {
         const char *name;
-        int failing_write;
+        const char *failing_write;
         std::string out;
     } const cases[] = {
-        {"empty line", 2, greeting},
-        {"heading", 3, greeting + "\n"},
+        {"empty line", "2", greeting},
+        {"heading", "3", greeting + "\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Child child;
         child.args = {"a", "b"};
-        child.failing_write = c.failing_write;
+        child.inject = Injection{"ENOSPC", c.failing_write, true};
         const Outcome r = run_korvalt(child);
         EXPECT_EQ(visible(r.out), visible(c.out));
         EXPECT_EQ(visible(r.err),
                   visible("1: a2: b\nkorvalt: write error: No space left on device\n"));
         EXPECT_EQ(how_it_ended(r.status), exited(1));
+    }
+}
+
+// Every other write call, on either stream, fails at first: as if the
+// descriptor were full for a moment (EAGAIN) or a signal came (EINTR).
+// Each is tried again, and the output is whole.
+TEST(Korvalt, RetriesWritesThatWouldBlockOrWereInterrupted)
+{
+    if (std::string(STRACE_PATH).empty())
+        GTEST_SKIP() << "strace is not installed";
+    for (const char *error : {"EAGAIN", "EINTR"}) {
+        for (const auto &args : {std::vector<std::string>{"a", "b"}, long_listing_args}) {
+            SCOPED_TRACE(std::string(error) + ", " + std::to_string(args.size()) + " arguments");
+            Child child;
+            child.args = args;
+            child.inject = Injection{error, "1+2", false};
+            const Outcome r = run_korvalt(child);
+            EXPECT_TRUE(same_bytes(r.out, greeting_and_heading));
+            EXPECT_TRUE(same_bytes(r.err, listing_of(args)));
+            EXPECT_EQ(how_it_ended(r.status), exited(0));
+        }
+    }
+}
+
+// A reader that falls behind on a non-blocking pipe: korvalt waits for it,
+// sleeping rather than spinning, and leaves the pipe's mode alone.
+TEST(Korvalt, WaitsForASlowReaderOnANonBlockingPipe)
+{
+    struct {
+        const char *name;
+        Sink out;
+        Sink err;
+    } const sinks[] = {
+        {"standard output", Sink::Stalled, Sink::Capture},
+        {"standard error", Sink::Capture, Sink::Stalled},
+        {"both streams on one pipe", Sink::Stalled, Sink::WithStdout},
+    };
+    for (const auto &sink : sinks) {
+        for (const auto &args : {std::vector<std::string>{"a", "b"}, long_listing_args}) {
+            SCOPED_TRACE(std::string(sink.name) + ", " + std::to_string(args.size()) +
+                         " arguments");
+            Child child;
+            child.args = args;
+            child.out = sink.out;
+            child.err = sink.err;
+            const Outcome r = run_korvalt(child);
+            if (sink.err == Sink::WithStdout) {
+                EXPECT_TRUE(same_bytes(r.out, greeting_and_heading + listing_of(args)));
+            } else {
+                EXPECT_TRUE(same_bytes(r.out, greeting_and_heading));
+                EXPECT_TRUE(same_bytes(r.err, listing_of(args)));
+            }
+            EXPECT_EQ(how_it_ended(r.status), exited(0));
+            EXPECT_LT(r.cpu_time, stall / 4) << "CPU time while waiting " << stall.count() << " ms";
+            EXPECT_TRUE(r.stayed_nonblocking);
+        }
     }
 }
 
@@ -560,16 +733,21 @@ TEST(Korvalt, ReportsWriteErrors)
          {},
          exited(0)},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        const Outcome r = run_korvalt(c.child);
-        if (c.out) {
-            EXPECT_EQ(visible(r.out), visible(*c.out));
+    // A fault on a non-blocking descriptor ends the run as on a blocking one.
+    for (const bool nonblocking : {false, true}) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (nonblocking ? ", non-blocking" : ""));
+            Child child = c.child;
+            child.nonblocking = nonblocking;
+            const Outcome r = run_korvalt(child);
+            if (c.out) {
+                EXPECT_TRUE(same_bytes(r.out, *c.out));
+            }
+            if (c.err) {
+                EXPECT_TRUE(same_bytes(r.err, *c.err));
+            }
+            EXPECT_EQ(how_it_ended(r.status), c.ended);
         }
-        if (c.err) {
-            EXPECT_EQ(visible(r.err), visible(*c.err));
-        }
-        EXPECT_EQ(how_it_ended(r.status), c.ended);
     }
 }
 
