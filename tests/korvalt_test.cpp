@@ -93,10 +93,11 @@ struct Pipe {
     Fd write_end;
 };
 
-void set_nonblocking(int fd)
+void set_nonblocking(int fd, bool nonblocking)
 {
     const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+    if (flags < 0 ||
+        fcntl(fd, F_SETFL, nonblocking ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) != 0)
         fail_system("fcntl");
 }
 
@@ -108,9 +109,10 @@ bool is_nonblocking(int fd)
     return (flags & O_NONBLOCK) != 0;
 }
 
-// Fills a non-blocking pipe to the last byte it takes; returns how many.
+// Fills a pipe to the last byte it takes; returns how many.
 std::size_t fill(const Fd &write_end)
 {
+    set_nonblocking(write_end.get(), true);
     const std::string filler(4096, '.');
     std::size_t filled = 0;
     for (std::size_t chunk = filler.size(); chunk > 0; chunk /= 2) {
@@ -138,11 +140,13 @@ enum class Sink {
     Closed,     // no descriptor at all: EBADF
     BrokenPipe, // a pipe whose reader has gone: SIGPIPE or EPIPE
     WithStdout, // standard error only: the same pipe as standard output
-    Stalled,    // a non-blocking pipe, full when korvalt starts, read only
-                // after a pause: a reader that falls behind
+    Stalled,    // a pipe, full when korvalt starts, read only after a
+                // pause: a reader that falls behind
+    Abandoned,  // a pipe, full when korvalt starts, whose reader goes away
+                // after a pause without reading
 };
 
-// How long a stalled pipe goes unread.
+// How long a stalled or abandoned pipe goes unread.
 const std::chrono::milliseconds stall(300);
 
 // strace fails the write calls to korvalt's output files that `when` picks
@@ -173,7 +177,7 @@ struct Outcome {
     std::string err;
     int status = 0;                        // as waitpid reports it
     std::chrono::microseconds cpu_time{0}; // user and system, from wait4
-    bool stayed_nonblocking = true;        // a stalled pipe, while korvalt waited
+    bool kept_mode = true;                 // a stalled or abandoned pipe's, while korvalt waited
 };
 
 // A folder of one run's own: its files, and the sanitizers' logs, which a
@@ -330,6 +334,7 @@ Outcome run_korvalt(const Child &child)
         switch (sink) {
         case Sink::Capture:
         case Sink::Stalled:
+        case Sink::Abandoned:
             return own_pipe.get();
         case Sink::Full:
             return full.get();
@@ -346,15 +351,14 @@ Outcome run_korvalt(const Child &child)
     const int err_fd = traced ? err_file_fd.get() : child_fd(child.err, err.write_end);
     for (const int fd : {out_fd, err_fd})
         if (child.nonblocking && fd >= 0)
-            set_nonblocking(fd);
+            set_nonblocking(fd, true);
 
-    Pipe *const stalled = child.out == Sink::Stalled   ? &out
-                          : child.err == Sink::Stalled ? &err
-                                                       : nullptr;
+    const auto unread = [](Sink sink) { return sink == Sink::Stalled || sink == Sink::Abandoned; };
+    Pipe *const stalled = unread(child.out) ? &out : unread(child.err) ? &err : nullptr;
     std::size_t filler = 0;
     if (stalled) {
-        set_nonblocking(stalled->write_end.get());
         filler = fill(stalled->write_end);
+        set_nonblocking(stalled->write_end.get(), child.nonblocking);
     }
 
     const pid_t pid = fork();
@@ -381,10 +385,10 @@ Outcome run_korvalt(const Child &child)
     Outcome result;
     if (stalled) {
         // korvalt now waits on the full pipe.  Its file status flags are
-        // shared with this end: a korvalt that made the pipe blocking in
-        // order to wait would show here.
+        // shared with this end: a korvalt that changed them in order to wait
+        // would show here.
         std::this_thread::sleep_for(stall);
-        result.stayed_nonblocking = is_nonblocking(stalled->write_end.get());
+        result.kept_mode = is_nonblocking(stalled->write_end.get()) == child.nonblocking;
     }
     out.write_end.reset();
     err.write_end.reset();
@@ -406,7 +410,7 @@ Outcome run_korvalt(const Child &child)
         result.out = file_content(out_file);
         result.err = file_content(err_file);
     }
-    if (stalled) {
+    if (stalled && stalled->read_end.get() >= 0) {
         std::string &stream = stalled == &out ? result.out : result.err;
         EXPECT_EQ(stream.compare(0, filler, std::string(filler, '.')), 0)
             << "the pipe's filler came back changed";
@@ -639,6 +643,7 @@ TEST(Korvalt, WaitsForASlowReaderOnANonBlockingPipe)
             child.args = args;
             child.out = sink.out;
             child.err = sink.err;
+            child.nonblocking = true;
             const Outcome r = run_korvalt(child);
             if (sink.err == Sink::WithStdout) {
                 EXPECT_TRUE(same_bytes(r.out, greeting_and_heading + listing_of(args)));
@@ -648,7 +653,7 @@ TEST(Korvalt, WaitsForASlowReaderOnANonBlockingPipe)
             }
             EXPECT_EQ(how_it_ended(r.status), exited(0));
             EXPECT_LT(r.cpu_time, stall / 4) << "CPU time while waiting " << stall.count() << " ms";
-            EXPECT_TRUE(r.stayed_nonblocking);
+            EXPECT_TRUE(r.kept_mode) << "the pipe is no longer non-blocking";
         }
     }
 }
@@ -732,6 +737,27 @@ TEST(Korvalt, ReportsWriteErrors)
          greeting,
          {},
          exited(0)},
+        // The reader goes while korvalt waits for it to make room.
+        {"stdout reader leaves, SIGPIPE ignored",
+         {ab, Sink::Abandoned, Sink::Capture, true},
+         {},
+         "1: a2: b\n" + epipe,
+         exited(1)},
+        {"stdout reader leaves, SIGPIPE default",
+         {ab, Sink::Abandoned, Sink::Capture, false},
+         {},
+         "",
+         killed_by(SIGPIPE)},
+        {"stderr reader leaves, SIGPIPE ignored",
+         {ab, Sink::Capture, Sink::Abandoned, true},
+         greeting_and_heading,
+         {},
+         exited(1)},
+        {"stderr reader leaves, SIGPIPE default",
+         {ab, Sink::Capture, Sink::Abandoned, false},
+         greeting_and_heading,
+         {},
+         killed_by(SIGPIPE)},
     };
     // A fault on a non-blocking descriptor ends the run as on a blocking one.
     for (const bool nonblocking : {false, true}) {
