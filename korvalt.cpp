@@ -52,11 +52,9 @@ class FdOutput : public std::streambuf {
                 size -= static_cast<std::size_t>(written);
             } else if (written == 0) {
                 error_ = ENOSPC; // a write that takes nothing will never take more
-            } else if (errno == EINTR) {
-                continue;
             } else if (would_block(errno)) {
                 wait_until_writable();
-            } else {
+            } else if (errno != EINTR) {
                 error_ = errno;
             }
         }
@@ -92,8 +90,10 @@ class FdOutput : public std::streambuf {
 int main(int argc, char *argv[])
 {
     // Standard output is written at each line end and after the heading, so
-    // a small buffer will do; standard error's listing is written out only
-    // when the larger buffer fills, and at the end.
+    // a small buffer will do.  Standard error's listing is written out when
+    // its buffer fills, which at a pipe's capacity takes the fewest writes,
+    // and at the end; nounitbuf stops std::cerr from flushing after every
+    // insertion, as the standard has it do.
     static char stdout_space[512];
     static char stderr_space[65536];
     FdOutput stdout_buffer(STDOUT_FILENO, stdout_space, sizeof stdout_space);
