@@ -175,9 +175,11 @@ struct Child {
 struct Outcome {
     std::string out; // what korvalt wrote, without a stalled pipe's filler
     std::string err;
-    int status = 0;                        // as waitpid reports it
+    int status = 0;                        // as wait4 reports it
     std::chrono::microseconds cpu_time{0}; // user and system, from wait4
-    bool kept_mode = true;                 // a stalled or abandoned pipe's, while korvalt waited
+    // A stalled or abandoned pipe's O_NONBLOCK was as the test set it,
+    // while korvalt waited.
+    bool kept_mode = true;
 };
 
 // A folder of one run's own: its files, and the sanitizers' logs, which a
@@ -292,16 +294,11 @@ Outcome run_korvalt(const Child &child)
     std::vector<std::string> argv_strings;
     if (traced) {
         program = STRACE_PATH;
-        argv_strings = {"strace",
-                        "-o",
-                        "/dev/null",
-                        "-e",
-                        "trace=write,writev",
-                        "-e",
-                        std::string("inject=write,writev:error=") + child.inject->error +
-                            ":when=" + child.inject->when};
+        const std::string inject = std::string("inject=write,writev:error=") + child.inject->error +
+                                   ":when=" + child.inject->when;
         // -P makes strace count, and fail, only the writes to these files.
-        argv_strings.insert(argv_strings.end(), {"-P", out_file});
+        argv_strings = {"strace", "-o",   "/dev/null", "-e",    "trace=write,writev",
+                        "-e",     inject, "-P",        out_file};
         if (!child.inject->stdout_only)
             argv_strings.insert(argv_strings.end(), {"-P", err_file});
         argv_strings.insert(argv_strings.end(), {"--", KORVALT_PATH});
