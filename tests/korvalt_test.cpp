@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -109,19 +110,27 @@ bool is_nonblocking(int fd)
     return (flags & O_NONBLOCK) != 0;
 }
 
-// Fills a pipe to the last byte it takes; returns how many.
+// Fills a pipe or a terminal to the last byte it takes; returns how many.
+// A terminal passes what it holds on to its reader's side in the background,
+// which makes room again, so it is filled until a pass after a pause adds
+// nothing.
 std::size_t fill(const Fd &write_end)
 {
     set_nonblocking(write_end.get(), true);
     const std::string filler(4096, '.');
     std::size_t filled = 0;
-    for (std::size_t chunk = filler.size(); chunk > 0; chunk /= 2) {
-        ssize_t written = 0;
-        while ((written = write(write_end.get(), filler.data(), chunk)) > 0)
-            filled += static_cast<std::size_t>(written);
-        if (errno != EAGAIN)
-            fail_system("write");
-    }
+    std::size_t before = 0;
+    do {
+        before = filled;
+        for (std::size_t chunk = filler.size(); chunk > 0; chunk /= 2) {
+            ssize_t written = 0;
+            while ((written = write(write_end.get(), filler.data(), chunk)) > 0)
+                filled += static_cast<std::size_t>(written);
+            if (errno != EAGAIN)
+                fail_system("write");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (filled != before);
     return filled;
 }
 
@@ -131,6 +140,26 @@ Pipe make_pipe()
     if (pipe2(ends.data(), O_CLOEXEC) != 0)
         fail_system("pipe2");
     return {above_stdio(ends[0]), above_stdio(ends[1])};
+}
+
+// A pseudo-terminal as a pipe: what is written to the terminal end is read
+// from the other.  Raw mode passes the bytes through unchanged.
+Pipe make_terminal()
+{
+    Fd master = above_stdio(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (grantpt(master.get()) != 0 || unlockpt(master.get()) != 0)
+        fail_system("unlockpt");
+    const char *name = ptsname(master.get());
+    if (name == nullptr)
+        fail_system("ptsname");
+    Fd terminal = above_stdio(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    termios mode{};
+    if (tcgetattr(terminal.get(), &mode) != 0)
+        fail_system("tcgetattr");
+    cfmakeraw(&mode);
+    if (tcsetattr(terminal.get(), TCSANOW, &mode) != 0)
+        fail_system("tcsetattr");
+    return {std::move(master), std::move(terminal)};
 }
 
 // Where one of the child's output streams goes.
@@ -168,6 +197,8 @@ struct Child {
     // Its output descriptors are in non-blocking mode, as when a process
     // that shares them has set it.
     bool nonblocking = false;
+    // Standard output's pipe is a pseudo-terminal instead.
+    bool terminal = false;
     // When set, korvalt runs under strace with both streams on files.
     std::optional<Injection> inject{};
 };
@@ -319,7 +350,7 @@ Outcome run_korvalt(const Child &child)
     };
     const Fd out_file_fd = create(out_file);
     const Fd err_file_fd = create(err_file);
-    Pipe out = make_pipe();
+    Pipe out = child.terminal ? make_terminal() : make_pipe();
     Pipe err = make_pipe();
     Pipe broken = make_pipe();
     broken.read_end.reset();
@@ -619,18 +650,20 @@ TEST(Korvalt, RetriesWritesThatWouldBlockOrWereInterrupted)
     }
 }
 
-// A reader that falls behind on a non-blocking pipe: korvalt waits for it,
-// sleeping rather than spinning, and leaves the pipe's mode alone.
-TEST(Korvalt, WaitsForASlowReaderOnANonBlockingPipe)
+// A reader that falls behind on a non-blocking pipe or terminal: korvalt
+// waits for it, sleeping rather than spinning, and leaves the mode alone.
+TEST(Korvalt, WaitsForASlowReaderOnANonBlockingPipeOrTerminal)
 {
     struct {
         const char *name;
         Sink out;
         Sink err;
+        bool terminal;
     } const sinks[] = {
-        {"standard output", Sink::Stalled, Sink::Capture},
-        {"standard error", Sink::Capture, Sink::Stalled},
-        {"both streams on one pipe", Sink::Stalled, Sink::WithStdout},
+        {"standard output", Sink::Stalled, Sink::Capture, false},
+        {"standard error", Sink::Capture, Sink::Stalled, false},
+        {"both streams on one pipe", Sink::Stalled, Sink::WithStdout, false},
+        {"both streams on one terminal", Sink::Stalled, Sink::WithStdout, true},
     };
     for (const auto &sink : sinks) {
         for (const auto &args : {std::vector<std::string>{"a", "b"}, long_listing_args}) {
@@ -640,6 +673,7 @@ TEST(Korvalt, WaitsForASlowReaderOnANonBlockingPipe)
             child.args = args;
             child.out = sink.out;
             child.err = sink.err;
+            child.terminal = sink.terminal;
             child.nonblocking = true;
             const Outcome r = run_korvalt(child);
             if (sink.err == Sink::WithStdout) {
@@ -650,7 +684,7 @@ TEST(Korvalt, WaitsForASlowReaderOnANonBlockingPipe)
             }
             EXPECT_EQ(how_it_ended(r.status), exited(0));
             EXPECT_LT(r.cpu_time, stall / 4) << "CPU time while waiting " << stall.count() << " ms";
-            EXPECT_TRUE(r.kept_mode) << "the pipe is no longer non-blocking";
+            EXPECT_TRUE(r.kept_mode) << "no longer non-blocking";
         }
     }
 }
