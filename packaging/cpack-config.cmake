@@ -2,6 +2,11 @@
 # Read by cpack before it makes any package (CPACK_PROJECT_CONFIG_FILE), with
 # CPACK_GENERATOR set to the one generator at work.
 
+if(CPACK_TOPLEVEL_TAG STREQUAL CPACK_SOURCE_TOPLEVEL_TAG)
+    message(FATAL_ERROR "korvalt's source release is a commit, made by git: "
+                        "cmake --build --preset release --target dist")
+endif()
+
 # Whether the source folder is a git work tree of its own, not an unpacked
 # source release that happens to lie inside some other repository.
 set(korvalt_git_work_tree FALSE)
@@ -9,7 +14,7 @@ if(CPACK_KORVALT_GIT)
     execute_process(
         COMMAND "${CPACK_KORVALT_GIT}" -C "${CPACK_KORVALT_SOURCE_DIR}" rev-parse --show-toplevel
         OUTPUT_VARIABLE work_tree OUTPUT_STRIP_TRAILING_WHITESPACE
-        ERROR_VARIABLE git_error RESULT_VARIABLE status)
+        ERROR_QUIET RESULT_VARIABLE status)
     file(REAL_PATH "${CPACK_KORVALT_SOURCE_DIR}" source_dir)
     if(status EQUAL 0 AND work_tree STREQUAL source_dir)
         set(korvalt_git_work_tree TRUE)
@@ -18,16 +23,37 @@ endif()
 
 include("${CMAKE_CURRENT_LIST_DIR}/source-date-epoch.cmake")
 
-if(CPACK_TOPLEVEL_TAG STREQUAL CPACK_SOURCE_TOPLEVEL_TAG)
-    # The source release (package_source): the files that git tracks.
-    if(NOT korvalt_git_work_tree)
-        message(FATAL_ERROR "A source release is made from a git clone of korvalt, "
-                            "and git does not take ${CPACK_KORVALT_SOURCE_DIR} for one. "
-                            "${git_error}")
+if(CPACK_GENERATOR STREQUAL "DEB")
+    # Without dpkg-shlibdeps, CPack would quietly write a .deb that depends
+    # on nothing.
+    find_program(DPKG_SHLIBDEPS_EXECUTABLE dpkg-shlibdeps)
+    if(NOT DPKG_SHLIBDEPS_EXECUTABLE)
+        message(FATAL_ERROR "The .deb needs dpkg-shlibdeps to find what it depends on: "
+                            "apt-get install dpkg-dev")
     endif()
-    set(CPACK_INSTALL_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/source-files.cmake")
-    list(APPEND CPACK_POST_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/source-tarball.cmake")
+    # The static program embeds the C library, whose licence (LGPL) asks
+    # that its source stays available: the .deb names the source version it
+    # was linked with, as Debian's own static packages do.  CMake 3.25 writes
+    # a fixed set of control fields, each "Name: value" on its own line, so
+    # the field rides on a line feed in the value of Source, which it writes.
+    if(CPACK_KORVALT_STATIC_PIE)
+        execute_process(
+            COMMAND dpkg-query -W "-f=\${source:Package} (= \${source:Version})" libc6-dev
+            OUTPUT_VARIABLE c_library RESULT_VARIABLE status ERROR_VARIABLE error)
+        if(NOT status EQUAL 0 OR NOT c_library MATCHES "^[a-z0-9.+-]+ \\(= [^)]+\\)$")
+            message(FATAL_ERROR "Cannot tell which C library the static korvalt embeds: "
+                                "dpkg-query knows no libc6-dev. ${error}")
+        endif()
+        set(CPACK_DEBIAN_PACKAGE_SOURCE "${CPACK_PACKAGE_NAME}\nBuilt-Using: ${c_library}")
+    endif()
+    # Set here, not in the project, so that it runs for the .deb only.
+    set(CPACK_POST_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/deb-member-modes.cmake")
 elseif(CPACK_GENERATOR STREQUAL "RPM")
+    find_program(RPMBUILD_EXECUTABLE rpmbuild)
+    if(NOT RPMBUILD_EXECUTABLE)
+        message(FATAL_ERROR "The RPM needs rpmbuild: apt-get install rpm "
+                            "(on RPM-based systems: rpm-build)")
+    endif()
     # The RPM carries the licence where RPM-based systems keep licences; the
     # .deb has Debian's copyright file instead.
     set(CPACK_COMPONENTS_ALL korvalt rpm)
