@@ -25,11 +25,10 @@ include("${CMAKE_CURRENT_LIST_DIR}/source-date-epoch.cmake")
 
 if(CPACK_GENERATOR STREQUAL "DEB")
     # Without dpkg-shlibdeps, CPack would quietly write a .deb that depends
-    # on nothing.
-    find_program(DPKG_SHLIBDEPS_EXECUTABLE dpkg-shlibdeps)
-    if(NOT DPKG_SHLIBDEPS_EXECUTABLE)
+    # on nothing.  The tools are those that configure found.
+    if(NOT CPACK_KORVALT_DPKG_SHLIBDEPS)
         message(FATAL_ERROR "The .deb needs dpkg-shlibdeps to find what it depends on: "
-                            "apt-get install dpkg-dev")
+                            "apt-get install dpkg-dev, then configure again")
     endif()
     # The static program embeds the C library, whose licence (LGPL) asks
     # that its source stays available: the .deb names the source version it
@@ -49,10 +48,9 @@ if(CPACK_GENERATOR STREQUAL "DEB")
     # Set here, not in the project, so that it runs for the .deb only.
     set(CPACK_POST_BUILD_SCRIPTS "${CMAKE_CURRENT_LIST_DIR}/deb-member-modes.cmake")
 elseif(CPACK_GENERATOR STREQUAL "RPM")
-    find_program(RPMBUILD_EXECUTABLE rpmbuild)
-    if(NOT RPMBUILD_EXECUTABLE)
+    if(NOT CPACK_KORVALT_RPMBUILD)
         message(FATAL_ERROR "The RPM needs rpmbuild: apt-get install rpm "
-                            "(on RPM-based systems: rpm-build)")
+                            "(on RPM-based systems: rpm-build), then configure again")
     endif()
     # The RPM carries the licence where RPM-based systems keep licences; the
     # .deb has Debian's copyright file instead.
