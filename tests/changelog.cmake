@@ -2,7 +2,9 @@
 # The packaging's changelog against the project:
 # cmake -DCHANGELOG=... -DPROJECT_VERSION=... -P changelog.cmake
 # Its top version must be the project's, and its dates must read as the
-# seconds that a source release's packages take for their time stamps.
+# seconds that a source release's packages take for their time stamps.  A
+# fixture of two entries checks the manual's date and the RPM's changelog
+# that the build reads from it.
 include("${CMAKE_CURRENT_LIST_DIR}/../packaging/changelog.cmake")
 
 korvalt_changelog_version("${CHANGELOG}" version)
@@ -30,3 +32,41 @@ foreach(case IN LISTS cases)
         message(FATAL_ERROR "${date}: got ${actual} seconds, expected ${expected}")
     endif()
 endforeach()
+
+# Two entries, the older one first written on a single-digit day, with the
+# characters that a CMake list would split at (";") or join at ("["): the
+# manual's date and the RPM's changelog.
+set(fixture "${CMAKE_CURRENT_BINARY_DIR}/changelog-fixture")
+file(WRITE "${fixture}" [[
+korvalt (1.1.0) unstable; urgency=medium
+
+  * Second release; with [a bracket
+    and a continuation line.
+  * Another item.
+
+ -- A Maintainer <a@example.org>  Mon, 1 Mar 2027 09:00:00 +0100
+
+korvalt (1.0.0) unstable; urgency=medium
+
+  * Initial release.
+
+ -- korvalt maintainers <m@example.org>  Fri, 11 Dec 2026 13:30:00 +0000
+]])
+korvalt_changelog_day("${fixture}" day)
+if(NOT day STREQUAL "2027-03-01")
+    message(FATAL_ERROR "the top entry's day is ${day}, not 2027-03-01")
+endif()
+korvalt_rpm_changelog("${fixture}" 3 "${fixture}.rpm")
+file(READ "${fixture}.rpm" actual)
+set(expected [[
+* Mon Mar 01 2027 A Maintainer <a@example.org> - 1.1.0-3
+- Second release; with [a bracket
+  and a continuation line.
+- Another item.
+
+* Fri Dec 11 2026 korvalt maintainers <m@example.org> - 1.0.0-3
+- Initial release.
+]])
+if(NOT actual STREQUAL expected)
+    message(FATAL_ERROR "the RPM changelog is\n${actual}\nnot\n${expected}")
+endif()
