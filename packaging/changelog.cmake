@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Read a Debian changelog: the top entry's version, its date as seconds since
 # the epoch (for SOURCE_DATE_EPOCH where there is no git) and as YYYY-MM-DD
-# (the manual's date); and every entry, rewritten as an RPM spec's changelog.
+# (the manual's date); and every entry, rewritten as RPM writes a changelog.
 
 function(korvalt_changelog_version changelog out)
     file(STRINGS "${changelog}" first_line LIMIT_COUNT 1)
@@ -89,7 +89,7 @@ function(korvalt_changelog_day changelog out)
     set(${out} "${CMAKE_MATCH_3}-${month}-${day}" PARENT_SCOPE)
 endfunction()
 
-# Writes to OUTPUT every entry of CHANGELOG as an RPM spec's %changelog
+# Writes to OUTPUT every entry of CHANGELOG as RPM's %changelog section
 # gives it, newest first: a heading "* Fri Dec 11 2026 Name <address> -
 # VERSION-RELEASE", then the entry's text, its "  * " items as "- " items.
 function(korvalt_rpm_changelog changelog release output)
