@@ -7,19 +7,8 @@ if(CPACK_TOPLEVEL_TAG STREQUAL CPACK_SOURCE_TOPLEVEL_TAG)
                         "cmake --build --preset release --target dist")
 endif()
 
-# Whether the source folder is a git work tree of its own, not an unpacked
-# source release that happens to lie inside some other repository.
-set(korvalt_git_work_tree FALSE)
-if(CPACK_KORVALT_GIT)
-    execute_process(
-        COMMAND "${CPACK_KORVALT_GIT}" -C "${CPACK_KORVALT_SOURCE_DIR}" rev-parse --show-toplevel
-        OUTPUT_VARIABLE work_tree OUTPUT_STRIP_TRAILING_WHITESPACE
-        ERROR_QUIET RESULT_VARIABLE status)
-    file(REAL_PATH "${CPACK_KORVALT_SOURCE_DIR}" source_dir)
-    if(status EQUAL 0 AND work_tree STREQUAL source_dir)
-        set(korvalt_git_work_tree TRUE)
-    endif()
-endif()
+include("${CMAKE_CURRENT_LIST_DIR}/git-work-tree.cmake")
+korvalt_git_work_tree("${CPACK_KORVALT_GIT}" "${CPACK_KORVALT_SOURCE_DIR}" korvalt_git_work_tree)
 
 include("${CMAKE_CURRENT_LIST_DIR}/source-date-epoch.cmake")
 

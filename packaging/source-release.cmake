@@ -9,13 +9,11 @@ if(NOT GIT)
     message(FATAL_ERROR "The source release is made by git, which was not found: "
                         "apt-get install git")
 endif()
-execute_process(COMMAND "${GIT}" -C "${SOURCE_DIR}" rev-parse --show-toplevel
-                OUTPUT_VARIABLE work_tree OUTPUT_STRIP_TRAILING_WHITESPACE
-                ERROR_VARIABLE error RESULT_VARIABLE status)
-file(REAL_PATH "${SOURCE_DIR}" source_dir)
-if(NOT status EQUAL 0 OR NOT work_tree STREQUAL source_dir)
+include("${CMAKE_CURRENT_LIST_DIR}/git-work-tree.cmake")
+korvalt_git_work_tree("${GIT}" "${SOURCE_DIR}" work_tree)
+if(NOT work_tree)
     message(FATAL_ERROR "A source release is made from a git clone of korvalt, and git "
-                        "does not take ${SOURCE_DIR} for one. ${error}")
+                        "does not take ${SOURCE_DIR} for one.")
 endif()
 
 execute_process(COMMAND "${GIT}" -C "${SOURCE_DIR}" rev-parse --short HEAD
