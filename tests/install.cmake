@@ -1,7 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Install the build in BUILD_DIR under a scratch DESTDIR with its own prefix,
 # then check the installed files and run the installed program.
-# cmake -DBUILD_DIR=... -DROOT=... -DMANUAL=... -DGZIP=... -P install.cmake
+# cmake -DBUILD_DIR=... -DROOT=... -DMANUAL=... -DGZIP=... [-DEMULATOR=...] -P install.cmake
+# EMULATOR, in a cross build, is the command that runs the program, its
+# words joined by "|".
 
 function(expect_equal what actual expected)
     if(NOT actual STREQUAL expected)
@@ -25,8 +27,9 @@ file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE "${installed}" "${instal
 list(SORT files)
 expect_equal("installed files" "${files}" "bin/korvalt;share/man/man1/korvalt.1.gz")
 
+string(REPLACE "|" ";" emulator "${EMULATOR}")
 execute_process(
-    COMMAND "${installed}/bin/korvalt" alpha "two words"
+    COMMAND ${emulator} "${installed}/bin/korvalt" alpha "two words"
     OUTPUT_VARIABLE out
     ERROR_VARIABLE err
     RESULT_VARIABLE status)
