@@ -1,18 +1,22 @@
 # SPDX-License-Identifier: MIT
 # shellcheck shell=bash
-# Sourced by the check scripts: behaviour PROGRAM SCRATCH prints, in a form
+# Sourced by the check scripts: behaviour SCRATCH PROGRAM prints, in a form
 # that diff compares, how PROGRAM behaves: the bytes on each stream and the
 # status of a run with arguments, and of one whose standard output is a full
-# disk.  Two builds of korvalt that behave alike print the same.
+# disk.  Two builds of korvalt that behave alike print the same.  PROGRAM
+# may be preceded by an emulator and its options: behaviour SCRATCH qemu-s390x
+# -L /usr/s390x-linux-gnu build/s390x/korvalt.
 behaviour() {
-    local program=$1 scratch=$2 status=0
-    "$program" alpha 'two words' >"$scratch/out" 2>"$scratch/err" || status=$?
+    local scratch=$1 status=0
+    shift
+    local program=("$@")
+    "${program[@]}" alpha 'two words' >"$scratch/out" 2>"$scratch/err" || status=$?
     printf 'status %s\nstandard output\n' "$status"
     od -c "$scratch/out"
     printf 'standard error\n'
     od -c "$scratch/err"
     status=0
-    "$program" a b >/dev/full 2>"$scratch/err" || status=$?
+    "${program[@]}" a b >/dev/full 2>"$scratch/err" || status=$?
     printf 'on /dev/full: status %s\nstandard error\n' "$status"
     od -c "$scratch/err"
 }

@@ -34,6 +34,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # The tests run every target program through this, so that they need
-# neither binfmt_misc nor a change to the machine; -L finds the target's
-# dynamic loader and libraries.
-set(CMAKE_CROSSCOMPILING_EMULATOR "${KORVALT_QEMU};-L;${korvalt_sysroot}")
+# neither binfmt_misc nor a change to the machine.  -L finds the target's
+# dynamic loader in the sysroot.  The loader would still read the machine's
+# /etc/ld.so.cache, which lists Debian's own libraries for the target where
+# they are installed (multiarch); a C library of another build than the
+# loader's crashes at start-up, so the library path names the sysroot's.
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${KORVALT_QEMU};-L;${korvalt_sysroot};-E;LD_LIBRARY_PATH=${korvalt_sysroot}/lib"
+    CACHE STRING "The command that runs the target's programs on this machine")
