@@ -1,11 +1,11 @@
 # SPDX-License-Identifier: MIT
 # The packaging's changelog against the project:
-# cmake -DCHANGELOG=... -DPROJECT_VERSION=... -P changelog.cmake
+# cmake -DCHANGELOG=... -DPROJECT_VERSION=... -P changelog_test.cmake
 # Its top version must be the project's, and its dates must read as the
 # seconds that a source release's packages take for their time stamps.  A
 # fixture of two entries checks the manual's date and the RPM's changelog
 # that the build reads from it.
-include("${CMAKE_CURRENT_LIST_DIR}/../packaging/changelog.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/../packaging/read-changelog.cmake")
 
 korvalt_changelog_version("${CHANGELOG}" version)
 if(NOT version STREQUAL PROJECT_VERSION)

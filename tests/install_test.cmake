@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Install the build in BUILD_DIR under a scratch DESTDIR with its own prefix,
 # then check the installed files and run the installed program.
-# cmake -DBUILD_DIR=... -DROOT=... -DMANUAL=... -DGZIP=... [-DEMULATOR=...] -P install.cmake
+# cmake -DBUILD_DIR=... -DROOT=... -DMANUAL=... -DGZIP=... [-DEMULATOR=...] -P install_test.cmake
 # EMULATOR, in a cross build, is the command that runs the program, its
 # words joined by "|".
 
