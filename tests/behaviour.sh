@@ -1,11 +1,13 @@
 # SPDX-License-Identifier: MIT
 # shellcheck shell=bash
-# Sourced by the check scripts: behaviour SCRATCH PROGRAM prints, in a form
-# that diff compares, how PROGRAM behaves: the bytes on each stream and the
-# status of a run with arguments, and of one whose standard output is a full
-# disk.  Two builds of korvalt that behave alike print the same.  PROGRAM
-# may be preceded by an emulator and its options: behaviour SCRATCH qemu-s390x
-# -L /usr/s390x-linux-gnu build/s390x/korvalt.
+# Sourced by tests/compare-builds and the packaging and cross checks.
+
+# behaviour SCRATCH PROGRAM prints, in a form that diff compares, how PROGRAM
+# behaves: the bytes on each stream and the status of a run with arguments,
+# and of one whose standard output is a full disk.  Two builds of korvalt
+# that behave alike print the same.  PROGRAM may be preceded by an emulator
+# and its options: behaviour SCRATCH qemu-s390x -L /usr/s390x-linux-gnu
+# build/s390x/korvalt.
 behaviour() {
     local scratch=$1 status=0
     shift

@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 # shellcheck shell=bash
-# Sourced by packaging/check and cross/check.  Each function reads a build
+# Sourced by the packaging checks and cross/check.  Each function reads a build
 # folder's korvalt, or its compile command, and reports what it lacks
 # through the caller's fail function.
 
@@ -10,9 +10,16 @@ static_pie() {
     grep -qx 'KORVALT_STATIC:BOOL=ON' "$cache" && grep -qx 'KORVALT_HAVE_STATIC_PIE:INTERNAL=1' "$cache"
 }
 
-# korvalt_compile_command BUILD: the command that compiles korvalt.cpp.
+# korvalt_compile_command BUILD: the command that compiles korvalt.cpp, from
+# Ninja or, with another generator, from compile_commands.json.
 korvalt_compile_command() {
-    ninja -C "$1" -t commands korvalt | grep -E ' -c [^ ]*korvalt\.cpp$'
+    if [ -f "$1/build.ninja" ]; then
+        ninja -C "$1" -t commands korvalt | grep -E ' -c [^ ]*korvalt\.cpp$'
+    else
+        /usr/bin/python3 -c 'import json, sys
+print(*(entry["command"] for entry in json.load(sys.stdin) if entry["file"].endswith("/korvalt.cpp")))' \
+            <"$1/compile_commands.json"
+    fi
 }
 
 # target_gnu_type BUILD: the GNU type the build's compiler makes code for
@@ -58,8 +65,8 @@ check_elf() {
     fi
 }
 
-# check_compile_command BUILD: korvalt.cpp is compiled with each protection,
-# and with -fcf-protection where the target is x86.
+# check_compile_command BUILD: korvalt.cpp is compiled optimised, with each
+# protection, and with -fcf-protection where the target is x86.
 check_compile_command() {
     local command flag flags=(-fstack-protector-strong -fstack-clash-protection -D_FORTIFY_SOURCE=2)
     command=$(korvalt_compile_command "$1")
@@ -67,6 +74,7 @@ check_compile_command() {
     case $(target_processor "$1") in
         x86_64 | i?86) flags+=(-fcf-protection) ;;
     esac
+    grep -Eq -- ' -O[123s] ' <<<"$command " || fail "$1: korvalt.cpp is compiled without optimisation"
     for flag in "${flags[@]}"; do
         grep -q -- " $flag " <<<"$command " || fail "$1: korvalt.cpp is compiled without $flag"
     done

@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
-"""Check a dynamic korvalt's C library dependency, as packaging/check and
+"""Check a dynamic korvalt's C library dependency, as packaging/checks/build and
 cross/check do:
 
-    packaging/libc-depends.py PROGRAM ARCH DEPENDS
+    packaging/checks/libc-depends.py PROGRAM ARCH DEPENDS
 
 Each GLIBC_* version that PROGRAM asks of a library (readelf -V, which reads
 any architecture's ELF files), and the libc6 version that first had it, from

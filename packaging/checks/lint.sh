@@ -1,6 +1,6 @@
 # SPDX-License-Identifier: MIT
 # shellcheck shell=bash
-# Sourced by packaging/check and cross/check: the distributions' linters on
+# Sourced by the packaging checks and cross/check: the distributions' linters on
 # korvalt's packages, with korvalt's settings.
 
 # lintian_findings DEB prints every tag lintian --pedantic gives DEB, the
