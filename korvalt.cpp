@@ -19,10 +19,22 @@
 // reader: a write that would block on a non-blocking pipe or terminal waits
 // until the descriptor takes more, as a blocking write would.  The
 // descriptor's flags are left alone, since other processes share them.  The
-// first error that ends writing is kept for the diagnostic.
+// first error that ends writing is kept for the diagnostic.  While it
+// exists, it is the given stream's buffer.
 class FdOutput : public std::streambuf {
   public:
-    FdOutput(int fd, char *space, std::size_t size) : fd_(fd) { setp(space, space + size); }
+    FdOutput(std::ostream &stream, int fd, char *space, std::size_t size)
+        : stream_(stream), standard_buffer_(stream.rdbuf(this)), fd_(fd)
+    {
+        setp(space, space + size);
+    }
+
+    // The library flushes std::cout once more at exit, after this buffer is
+    // gone: the stream gets its own buffer back first.
+    ~FdOutput() override { stream_.rdbuf(standard_buffer_); }
+
+    FdOutput(const FdOutput &) = delete;
+    FdOutput &operator=(const FdOutput &) = delete;
 
     int error() const { return error_; }
 
@@ -83,33 +95,30 @@ class FdOutput : public std::streambuf {
         }
     }
 
+    std::ostream &stream_;
+    std::streambuf *const standard_buffer_;
     int fd_;
     int error_ = 0;
 };
 
 int main(int argc, char *argv[])
 {
-    // Standard output is written at each line end and after the heading, so
-    // a small buffer will do.  Standard error's listing is written out when
-    // its buffer fills and at the end: larger buffers take fewer writes, but
-    // past 16 KiB the pages they touch cost more than the writes they save.
-    // nounitbuf stops std::cerr from flushing after every insertion, as the
-    // standard has it do.
+    // Past 16 KiB, the pages a larger buffer touches cost more than the
+    // writes it saves.
     static char stdout_space[512];
     static char stderr_space[16384];
-    FdOutput stdout_buffer(STDOUT_FILENO, stdout_space, sizeof stdout_space);
-    FdOutput stderr_buffer(STDERR_FILENO, stderr_space, sizeof stderr_space);
-    std::streambuf *const standard_stdout = std::cout.rdbuf(&stdout_buffer);
-    std::streambuf *const standard_stderr = std::cerr.rdbuf(&stderr_buffer);
+    const FdOutput stdout_buffer(std::cout, STDOUT_FILENO, stdout_space, sizeof stdout_space);
+    const FdOutput stderr_buffer(std::cerr, STDERR_FILENO, stderr_space, sizeof stderr_space);
+    // The listing is written when its buffer fills, not after each insertion
+    // (unitbuf), nor after flushing std::cout (tie): standard output is
+    // flushed at each line end and after the heading, before any listing.
     std::cerr << std::nounitbuf;
+    std::cerr.tie(nullptr);
 
     std::cout << "Korvalt ..." << std::endl;
 
     if (argc > 1) {
         std::cout << std::endl << "Arguments:" << std::flush;
-        // With the heading out, std::cerr need not flush std::cout before
-        // every insertion: those flushes would cost more than the listing.
-        std::cerr.tie(nullptr);
         for (int i = 1; i < argc; ++i)
             std::cerr << i << ": " << argv[i];
     }
@@ -120,11 +129,5 @@ int main(int argc, char *argv[])
         std::cerr << "korvalt: write error: " << std::strerror(stdout_buffer.error()) << '\n';
     }
     std::cerr.flush();
-    const bool all_written = std::cout && std::cerr;
-
-    // The library flushes std::cout once more at exit, after these buffers
-    // are gone: give the streams their own buffers back first.
-    std::cout.rdbuf(standard_stdout);
-    std::cerr.rdbuf(standard_stderr);
-    return all_written ? EXIT_SUCCESS : EXIT_FAILURE;
+    return std::cout && std::cerr ? EXIT_SUCCESS : EXIT_FAILURE;
 }
