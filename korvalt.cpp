@@ -103,8 +103,9 @@ class FdOutput : public std::streambuf {
 
 int main(int argc, char *argv[])
 {
-    // Past 16 KiB, the pages a larger buffer touches cost more than the
-    // writes it saves.
+    // Standard output is flushed at every line end, so a small buffer will
+    // do.  Past 16 KiB, the pages a larger buffer for the listing touches
+    // cost more than the writes it saves.
     static char stdout_space[512];
     static char stderr_space[16384];
     const FdOutput stdout_buffer(std::cout, STDOUT_FILENO, stdout_space, sizeof stdout_space);
